@@ -1,0 +1,107 @@
+// The linear four-node tetrahedral element: vertex indices, rest-shape element matrices,
+// plastic strain, material, face normals and the geometric queries on one element.
+#pragma once
+
+#include <ostream>
+#include <vector>
+
+#include "numerics/matrix.h"
+#include "numerics/vec3.h"
+
+// Layouts used throughout:
+// - Element vectors are 12 x 1: entry 3k+c is coordinate c (x, y, z) of the vertex in slot k
+//   (verts[k]). The columns of B and K and the rows of K and P follow the same layout.
+// - Strain and stress vectors are 6 x 1 in the order xx, yy, zz, zx, xy, yz, with engineering
+//   shears. The rows of B and E and of plasticStrain follow this order.
+// Positions are handed in as an array indexed by the values of verts; the element never owns
+// them and makes no range test on its indices.
+class Tetrahedron {
+  public:
+    struct Material {
+        double plasticYield;   // plastic flow only while |elastic strain| exceeds this
+        double plasticMax;     // cap on |accumulated plastic strain|
+        double plasticCreep;   // plastic flow rate per unit time
+        double youngsModulus;  // Young's modulus
+        double poissonRatio;   // Poisson's ratio
+
+        // 0.001, 100.0, 2.0, 25000.0, 0.1
+        Material();
+    };
+
+    // The four faces as triples of slots into verts: face f is verts[tris[f][0]],
+    // verts[tris[f][1]], verts[tris[f][2]]. {0,1,2}, {1,0,3}, {2,1,3}, {0,2,3}. With a positive
+    // volume every face is wound counter-clockwise seen from outside.
+    static const int tris[4][3];
+
+    lumo::Vec3<float> color;       // RGB used by draw
+    lumo::Vec3<float> normals[4];  // unit outward normal of face f, in tris order
+    int verts[4];                  // vertex indices into the mesh's position arrays
+    double volume;                 // signed rest volume, positive for outward-wound input
+    lumo::Matrix K;                // 12 x 12 rest stiffness: volume B^T E B
+    lumo::Matrix B;                // 6 x 12 strain-displacement matrix
+    lumo::Matrix E;                // 6 x 6 isotropic elasticity matrix
+    lumo::Matrix P;                // 12 x 6 plastic force matrix: volume B^T E
+    lumo::Matrix plasticStrain;    // 6 x 1 accumulated plastic strain
+    Material material;
+
+    // Default matrices and material, colour (0, 0, 0), zero normals; verts and volume unset.
+    Tetrahedron();
+
+    // Stores verts = {a, c, d, b}: with (a, b, c) an outward-wound face and d the fourth vertex
+    // the element gets a positive volume and outward normals. Colour (0.7, 0.7, 0.7),
+    // K = eye(6, 12), B, E, P zero, plasticStrain 6 x 1 zero, volume 0.
+    Tetrahedron(int a, int b, int c, int d);
+
+    // The first slot holding oldVert gets newVert; false (nothing changes) when none does.
+    bool replaceVert(int oldVert, int newVert);
+    // First slot holding v, else -1.
+    int indexOfVertex(int v) const;
+    bool containsVertex(int v) const;
+    // Writes "v0,v1,v2,v3" (no spaces, no newline).
+    std::ostream& print(std::ostream& os) const;
+
+    // volume = (e1 . (e2 x e3)) / -6 with e_k = x_k - x_0, then B, E, K and P from pos (the mesh
+    // passes rest positions). Replaces the four matrices with new ones. A degenerate element
+    // gives infinite or NaN matrices; no check is made.
+    void updateVolume(const std::vector<lumo::Vec3<float>>& pos);
+
+    // 4 x 4: column k = (x, y, z, 1) of pos[verts[k]].
+    lumo::Matrix getBaryMatrix(const std::vector<lumo::Vec3<float>>& pos) const;
+    // 12 x 1 element vector of the four positions (as doubles).
+    lumo::Matrix getVertexVector(const std::vector<lumo::Vec3<float>>& pos) const;
+    // sum_k b[k] pos[verts[k]], accumulated in single precision.
+    lumo::Vec3<float> getWorldCoordinates(const std::vector<lumo::Vec3<float>>& pos,
+                                          const lumo::Vec4<float>& b) const;
+
+    // Plastic flow: e = B (Rt x - x0) - plasticStrain; when |e| > plasticYield, plasticStrain
+    // += dt plasticCreep e; then plasticStrain is capped at norm plasticMax. Rt is the 12 x 12
+    // block-diagonal transposed rotation of the element (current frame back to rest frame).
+    // plasticStrain is changed in place, so copies sharing its storage see the change.
+    void updatePlasticity(const std::vector<lumo::Vec3<float>>& rest,
+                          const std::vector<lumo::Vec3<float>>& pos, const lumo::Matrix& Rt,
+                          double dt);
+
+    // normals[f] = unit (p1 - p0) x (p2 - p1) of face f on pos (zero when degenerate).
+    void updateNormals(const std::vector<lumo::Vec3<float>>& pos);
+
+    // Distance of p to face `face` (0..3): the smaller of the nearest corner distance and the
+    // distance to the clamped least-squares combination of the corners. Prints diagnostics on
+    // standard output when p is (nearly) on a corner or on the face.
+    double distanceToTriangle(const std::vector<lumo::Vec3<float>>& pos, int face,
+                              const lumo::Vec3<float>& p) const;
+    // Distance of p to the element (0 inside): the smallest face distance, or the residual of
+    // the clamped barycentric combination when smaller.
+    double distance(const std::vector<lumo::Vec3<float>>& pos, const lumo::Vec3<float>& p) const;
+
+    // Segment p0 -> p1 against the four faces. t (out) is the smallest segment parameter of a
+    // hit, at most 1.0 (1.0 when nothing is hit); hits are accepted for -eps <= s <= 1 + eps
+    // and strictly inside the face (edge and corner hits are rejected).
+    bool intersectSegment(const std::vector<lumo::Vec3<float>>& pos, const lumo::Vec3<float>& p0,
+                          const lumo::Vec3<float>& p1, double& t, double eps) const;
+
+    // The four faces as plain GL triangles (no colour, no normal), for selection.
+    void drawSelect(const std::vector<lumo::Vec3<float>>& pos) const;
+    // Shaded faces in `color` with the face normals, then a number label at every position of
+    // the whole array pos (not only this element's vertices).
+    void draw(const std::vector<lumo::Vec3<float>>& pos) const;
+};
