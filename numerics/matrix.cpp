@@ -1,0 +1,191 @@
+// Dense matrix core: shared storage and its counters, the size_mismatch exception, factories,
+// shape operations and arithmetic.
+#include "numerics/matrix.h"
+
+#include <cstdio>
+
+namespace lumo {
+
+int Matrix::gcount = 0;
+int Matrix::acount = 0;
+
+// --- size_mismatch ----------------------------------------------------------------------------
+
+Matrix::size_mismatch::size_mismatch(const Matrix& a, const Matrix& b)
+    : aRows(a.m), bRows(b.m), aCols(a.n), bCols(b.n), known(true) {}
+
+Matrix::size_mismatch::size_mismatch() : known(false) {}
+
+Matrix::size_mismatch::~size_mismatch() {}
+
+const char* Matrix::size_mismatch::what() const noexcept {
+    static char buffer[1024];
+    if (!known) return "Dimension mismatch exception.";
+    std::snprintf(buffer, sizeof(buffer), "Dimension mismatch exception: %dx%d != %dx%d", aRows,
+                  aCols, bRows, bCols);
+    return buffer;
+}
+
+// --- construction, sharing, release -----------------------------------------------------------
+
+Matrix::Matrix() : refcount(nullptr), m(0), n(0), data(nullptr) {
+    ++gcount;
+}
+
+Matrix::Matrix(int rows, int cols) : refcount(nullptr), m(rows), n(cols), data(nullptr) {
+    data = new double[static_cast<size_t>(rows) * static_cast<size_t>(cols)];
+    refcount = new int(1);
+    ++gcount;
+    ++acount;
+}
+
+Matrix::Matrix(const Matrix& M) : refcount(M.refcount), m(M.m), n(M.n), data(M.data) {
+    if (refcount) ++*refcount;
+    ++gcount;
+}
+
+Matrix& Matrix::operator=(const Matrix& M) {
+    if (this == &M) return *this;
+    destroy();
+    refcount = M.refcount;
+    m = M.m;
+    n = M.n;
+    data = M.data;
+    if (refcount) ++*refcount;
+    ++gcount;
+    return *this;
+}
+
+Matrix::~Matrix() {
+    destroy();
+}
+
+void Matrix::destroy() {
+    --gcount;
+    if (refcount) {
+        if (--*refcount == 0) {
+            --acount;
+            delete[] data;
+            delete refcount;
+        }
+        data = nullptr;
+        refcount = nullptr;
+    }
+}
+
+Matrix Matrix::copy() const {
+    Matrix C(m, n);
+    const int count = m * n;
+    for (int k = 0; k < count; ++k) C.data[k] = data[k];
+    return C;
+}
+
+// --- factories and filling --------------------------------------------------------------------
+
+Matrix Matrix::zeros(int rows, int cols) {
+    Matrix Z(rows, cols);
+    Z.setAll(0.0);
+    return Z;
+}
+
+Matrix Matrix::eye(int size) {
+    return eye(size, size);
+}
+
+Matrix Matrix::eye(int rows, int cols) {
+    Matrix I = zeros(rows, cols);
+    const int diag = rows < cols ? rows : cols;
+    for (int i = 0; i < diag; ++i) I(i, i) = 1.0;
+    return I;
+}
+
+void Matrix::setAll(double v) {
+    const int count = m * n;
+    for (int k = 0; k < count; ++k) data[k] = v;
+}
+
+// --- shape operations -------------------------------------------------------------------------
+
+Matrix Matrix::transpose() const {
+    Matrix T(n, m);
+    for (int i = 0; i < m; ++i)
+        for (int j = 0; j < n; ++j) T.data[j * m + i] = data[i * n + j];
+    return T;
+}
+
+Matrix Matrix::submatrix(int r0, int c0, int rows, int cols) const {
+    Matrix S(rows, cols);
+    for (int i = 0; i < rows; ++i)
+        for (int j = 0; j < cols; ++j) S.data[i * cols + j] = data[(r0 + i) * n + (c0 + j)];
+    return S;
+}
+
+Matrix Matrix::getColumn(int j) const {
+    Matrix C(m, 1);
+    for (int i = 0; i < m; ++i) C.data[i] = data[i * n + j];
+    return C;
+}
+
+// --- arithmetic -------------------------------------------------------------------------------
+
+Matrix Matrix::operator*(const Matrix& B) const {
+    if (n != B.m) {
+        std::printf("invalid sizes for matrix multiplication\n");
+        return Matrix(0, 0);
+    }
+    Matrix C(m, B.n);
+    for (int i = 0; i < m; ++i) {
+        const double* row = data + i * n;
+        for (int j = 0; j < B.n; ++j) {
+            double sum = 0.0;
+            for (int k = 0; k < n; ++k) sum += row[k] * B.data[k * B.n + j];
+            C.data[i * B.n + j] = sum;
+        }
+    }
+    return C;
+}
+
+Matrix Matrix::operator*(double s) const {
+    Matrix C(m, n);
+    const int count = m * n;
+    for (int k = 0; k < count; ++k) C.data[k] = data[k] * s;
+    return C;
+}
+
+Matrix Matrix::operator-(const Matrix& B) const {
+    if (m != B.m || n != B.n) throw size_mismatch(*this, B);
+    Matrix C(m, n);
+    const int count = m * n;
+    for (int k = 0; k < count; ++k) C.data[k] = data[k] - B.data[k];
+    return C;
+}
+
+Matrix& Matrix::operator-=(const Matrix& B) {
+    if (m != B.m || n != B.n) throw size_mismatch(*this, B);
+    const int count = m * n;
+    for (int k = 0; k < count; ++k) data[k] -= B.data[k];
+    return *this;
+}
+
+Matrix& Matrix::operator+=(const Matrix& B) {
+    if (m != B.m || n != B.n) throw size_mismatch(*this, B);
+    const int count = m * n;
+    for (int k = 0; k < count; ++k) data[k] += B.data[k];
+    return *this;
+}
+
+Matrix& Matrix::operator*=(double s) {
+    const int count = m * n;
+    for (int k = 0; k < count; ++k) data[k] *= s;
+    return *this;
+}
+
+double Matrix::dot(const Matrix& B) const {
+    if (m != B.m || n != B.n) throw size_mismatch(*this, B);
+    double sum = 0.0;
+    const int count = m * n;
+    for (int k = 0; k < count; ++k) sum += data[k] * B.data[k];
+    return sum;
+}
+
+}  // namespace lumo
