@@ -1,0 +1,194 @@
+// Serialisation of the fracture records into the fracture log's text archive layout: header
+// "22 serialization::archive 6", class preambles "0 0" on first appearance, floats in general
+// notation with 8 (float) and 17 (double) significant digits, sets ascending.
+#include "sim/TetMeshFractureArchive.h"
+
+#include <cstring>
+#include <fstream>
+#include <iomanip>
+#include <istream>
+#include <ostream>
+#include <string>
+
+// The archive headers must come before the collection headers.
+#include <boost/archive/archive_exception.hpp>
+#include <boost/archive/text_iarchive.hpp>
+#include <boost/archive/text_oarchive.hpp>
+#include <boost/serialization/collection_size_type.hpp>
+#include <boost/serialization/item_version_type.hpp>
+#include <boost/serialization/level.hpp>
+#include <boost/serialization/set.hpp>
+#include <boost/serialization/split_member.hpp>
+#include <boost/serialization/tracking.hpp>
+#include <boost/serialization/vector.hpp>
+
+namespace {
+
+const char kSignature[] = "serialization::archive";
+// Library version written into the header; files of a later version are refused.
+const unsigned int kLibraryVersion = 6;
+
+[[noreturn]] void fail(boost::archive::archive_exception::exception_code code) {
+    throw boost::archive::archive_exception(code);
+}
+
+// Every stored class has version 0; a file claiming a later one is refused.
+void checkClassVersion(unsigned int version) {
+    if (version > 0) fail(boost::archive::archive_exception::unsupported_class_version);
+}
+
+// A float or double written in general notation with Digits significant digits (the archive
+// library would write scientific notation with max_digits10). Read back as a plain number.
+template <class T, int Digits>
+struct RealToken {
+    T* value;
+};
+
+template <class T, int Digits>
+std::ostream& operator<<(std::ostream& os, const RealToken<T, Digits>& r) {
+    os.unsetf(std::ios_base::floatfield);
+    return os << std::setprecision(Digits) << *r.value;
+}
+
+template <class T, int Digits>
+std::istream& operator>>(std::istream& is, const RealToken<T, Digits>& r) {
+    return is >> *r.value;
+}
+
+typedef RealToken<float, 8> FloatToken;
+typedef RealToken<double, 17> DoubleToken;
+
+// A vector of class-type elements written as a collection with its own class preamble: count,
+// item version, then the elements. Reading appends each element only once it is complete, so
+// a failure keeps the elements read before it.
+template <class T>
+struct ClassVector {
+    std::vector<T>* items;
+
+    template <class Archive>
+    void save(Archive& ar, const unsigned int /*version*/) const {
+        const boost::serialization::collection_size_type count(items->size());
+        const boost::serialization::item_version_type itemVersion(0);
+        ar << count;
+        ar << itemVersion;
+        for (const T& item : *items) ar << item;
+    }
+
+    template <class Archive>
+    void load(Archive& ar, const unsigned int version) {
+        checkClassVersion(version);
+        boost::serialization::collection_size_type count;
+        ar >> count;
+        boost::serialization::item_version_type itemVersion(0);
+        if (ar.get_library_version() > boost::serialization::library_version_type(3)) {
+            ar >> itemVersion;
+        }
+        for (std::size_t k = 0; k < count; ++k) {
+            T item;
+            ar >> item;
+            items->push_back(item);
+        }
+    }
+
+    BOOST_SERIALIZATION_SPLIT_MEMBER()
+};
+
+typedef ClassVector<TetMeshFractureInfo> RecordVector;
+typedef ClassVector<TetMeshFractureInfo::SeparatingTriangle> SeparatingTriangleVector;
+
+}  // namespace
+
+BOOST_CLASS_IMPLEMENTATION(FloatToken, boost::serialization::primitive_type)
+BOOST_CLASS_IMPLEMENTATION(DoubleToken, boost::serialization::primitive_type)
+BOOST_CLASS_TRACKING(RecordVector, boost::serialization::track_never)
+BOOST_CLASS_TRACKING(SeparatingTriangleVector, boost::serialization::track_never)
+BOOST_CLASS_TRACKING(TetMeshFractureInfo, boost::serialization::track_never)
+BOOST_CLASS_TRACKING(TetMeshFractureInfo::SeparatingTriangle, boost::serialization::track_never)
+
+template <class Archive>
+void TetMeshFractureInfo::SeparatingTriangle::serialize(Archive& ar, const unsigned int version) {
+    checkClassVersion(version);
+    ar& aboveTet;
+    ar& belowTet;
+    ar& face;
+}
+
+template <class Archive>
+void TetMeshFractureInfo::serialize(Archive& ar, const unsigned int version) {
+    checkClassVersion(version);
+    FloatToken nx{&normal.x}, ny{&normal.y}, nz{&normal.z};
+    DoubleToken off{&offset};
+    SeparatingTriangleVector triangles{&separatingTriangles};
+    ar& tet;
+    ar& nx;
+    ar& ny;
+    ar& nz;
+    ar& off;
+    ar& vertex;
+    ar& newVertex;
+    ar& aboveTets;
+    ar& belowTets;
+    ar& aboveSet;
+    ar& belowSet;
+    ar& triangles;
+}
+
+void saveFractures(std::ostream& os, const std::vector<TetMeshFractureInfo>& records) {
+    if (os.fail()) fail(boost::archive::archive_exception::output_stream_error);
+    // The header is written here because the archive library would put its own, later,
+    // library version into it.
+    os << std::strlen(kSignature) << ' ' << kSignature << ' ' << kLibraryVersion << ' ';
+    {
+        boost::archive::text_oarchive ar(os, boost::archive::no_header);
+        // Saving only reads the list; the wrapper's pointer is non-const for loading's sake.
+        const RecordVector list{const_cast<std::vector<TetMeshFractureInfo>*>(&records)};
+        ar << list;
+    }  // the archive ends the line when it closes
+    if (os.fail()) fail(boost::archive::archive_exception::output_stream_error);
+}
+
+namespace {
+
+// Reads "<length> <signature> <version>" and returns the version; throws as the archive
+// library does for a bad stream, signature or version.
+unsigned int readHeader(std::istream& is) {
+    using boost::archive::archive_exception;
+    long long length = 0;
+    if (!(is >> length)) fail(archive_exception::input_stream_error);
+    const std::size_t expected = std::strlen(kSignature);
+    if (length != static_cast<long long>(expected)) fail(archive_exception::invalid_signature);
+    is.get();  // the one separator before the signature
+    std::string signature(expected, '\0');
+    if (!is.read(&signature[0], static_cast<std::streamsize>(expected))) {
+        fail(archive_exception::input_stream_error);
+    }
+    if (signature != kSignature) fail(archive_exception::invalid_signature);
+    long long version = 0;
+    if (!(is >> version)) fail(archive_exception::input_stream_error);
+    if (version < 0 || version > kLibraryVersion) fail(archive_exception::unsupported_version);
+    return static_cast<unsigned int>(version);
+}
+
+}  // namespace
+
+void loadFractures(std::istream& is, std::vector<TetMeshFractureInfo>& records) {
+    records.clear();
+    const unsigned int version = readHeader(is);
+    boost::archive::text_iarchive ar(is, boost::archive::no_header);
+    ar.set_library_version(boost::serialization::library_version_type(version));
+    RecordVector list{&records};
+    ar >> list;
+}
+
+void writeFractureFile(const char* path, const std::vector<TetMeshFractureInfo>& records) {
+    std::ofstream os(path, std::ios_base::out | std::ios_base::trunc);
+    saveFractures(os, records);
+    os.close();
+    if (os.fail()) fail(boost::archive::archive_exception::output_stream_error);
+}
+
+void readFractureFile(const char* path, std::vector<TetMeshFractureInfo>& records) {
+    records.clear();
+    std::ifstream is(path);
+    loadFractures(is, records);
+}

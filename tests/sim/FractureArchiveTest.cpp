@@ -1,0 +1,245 @@
+// Tests of the fracture log: exact token layout, round trips and the failures on reading.
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <boost/archive/archive_exception.hpp>
+#include <gtest/gtest.h>
+
+#include "sim/TetMeshFractureArchive.h"
+
+namespace {
+
+// A record as the fracture code would leave it, filled by hand (no tetrahedra needed).
+TetMeshFractureInfo makeRecord(int tet, lumo::Vec3<float> normal, double offset, int vertex,
+                               int newVertex, std::vector<int> above, std::vector<int> below,
+                               std::vector<TetMeshFractureInfo::SeparatingTriangle> tris) {
+    TetMeshFractureInfo r;
+    r.tet = tet;
+    r.normal = normal;
+    r.offset = offset;
+    r.vertex = vertex;
+    r.newVertex = newVertex;
+    r.aboveTets = above;
+    r.belowTets = below;
+    r.aboveSet.insert(above.begin(), above.end());
+    r.belowSet.insert(below.begin(), below.end());
+    r.separatingTriangles = tris;
+    return r;
+}
+
+TetMeshFractureInfo workedExample() {
+    return makeRecord(5, lumo::Vec3<float>(0, 1, 0), -0.5, 3, 10, {5, 7}, {2}, {{5, 2, 1}});
+}
+
+std::string save(const std::vector<TetMeshFractureInfo>& records) {
+    std::ostringstream os;
+    saveFractures(os, records);
+    return os.str();
+}
+
+std::vector<TetMeshFractureInfo> load(const std::string& text) {
+    std::istringstream is(text);
+    std::vector<TetMeshFractureInfo> records;
+    loadFractures(is, records);
+    return records;
+}
+
+// The archive code of the exception that reading text raises (none: -1).
+int loadFailure(const std::string& text, std::vector<TetMeshFractureInfo>& records) {
+    std::istringstream is(text);
+    try {
+        loadFractures(is, records);
+    } catch (const boost::archive::archive_exception& e) {
+        return e.code;
+    }
+    return -1;
+}
+
+void expectSameStoredFields(const TetMeshFractureInfo& a, const TetMeshFractureInfo& b) {
+    EXPECT_EQ(a.tet, b.tet);
+    // Floats travel with 8 and doubles with 17 significant digits: both round-trip exactly.
+    EXPECT_EQ(a.normal.x, b.normal.x);
+    EXPECT_EQ(a.normal.y, b.normal.y);
+    EXPECT_EQ(a.normal.z, b.normal.z);
+    EXPECT_EQ(a.offset, b.offset);
+    EXPECT_EQ(a.vertex, b.vertex);
+    EXPECT_EQ(a.newVertex, b.newVertex);
+    EXPECT_EQ(a.aboveTets, b.aboveTets);
+    EXPECT_EQ(a.belowTets, b.belowTets);
+    EXPECT_EQ(a.aboveSet, b.aboveSet);
+    EXPECT_EQ(a.belowSet, b.belowSet);
+    ASSERT_EQ(a.separatingTriangles.size(), b.separatingTriangles.size());
+    for (size_t k = 0; k < a.separatingTriangles.size(); ++k) {
+        EXPECT_EQ(a.separatingTriangles[k].aboveTet, b.separatingTriangles[k].aboveTet);
+        EXPECT_EQ(a.separatingTriangles[k].belowTet, b.separatingTriangles[k].belowTet);
+        EXPECT_EQ(a.separatingTriangles[k].face, b.separatingTriangles[k].face);
+    }
+}
+
+const char kWorkedExample[] =
+    "22 serialization::archive 6 0 0 1 0 0 0 5 0 1 0 -0.5 3 10 2 0 5 7 1 0 2 2 0 5 7 1 0 2 0 0 1 "
+    "0 0 0 5 2 1\n";
+
+}  // namespace
+
+TEST(FractureArchive, WorkedExampleByteForByte) {
+    EXPECT_EQ(save({workedExample()}), kWorkedExample);
+}
+
+TEST(FractureArchive, EmptyList) {
+    EXPECT_EQ(save({}), "22 serialization::archive 6 0 0 0 0\n");
+    std::vector<TetMeshFractureInfo> records(3);
+    EXPECT_EQ(loadFailure("22 serialization::archive 6 0 0 0 0\n", records), -1);
+    EXPECT_TRUE(records.empty());
+}
+
+TEST(FractureArchive, PreamblesOnlyOnFirstAppearance) {
+    // The first record has no separating triangles: its triangle vector still carries "0 0",
+    // and the first triangle (in the second record) carries its own "0 0".
+    TetMeshFractureInfo first = makeRecord(0, lumo::Vec3<float>(1, 0, 0), 0.1, 1, 4, {0}, {1}, {});
+    TetMeshFractureInfo second =
+        makeRecord(2, lumo::Vec3<float>(0.70710678f, -0.6f, 0), 2, 3, 5, {2}, {3}, {{2, 3, 0}});
+    EXPECT_EQ(save({first, second}),
+              "22 serialization::archive 6 0 0 2 0 "
+              "0 0 0 1 0 0 0.10000000000000001 1 4 1 0 0 1 0 1 1 0 0 1 0 1 0 0 0 0 "
+              "2 0.70710677 -0.60000002 0 2 3 5 1 0 2 1 0 3 1 0 2 1 0 3 1 0 0 0 2 3 0\n");
+}
+
+TEST(FractureArchive, SetsAreWrittenAscending) {
+    TetMeshFractureInfo r =
+        makeRecord(9, lumo::Vec3<float>(0, 0, 1), -1, 0, 1, {9, 4, 6}, {8, 2}, {});
+    EXPECT_EQ(save({r}),
+              "22 serialization::archive 6 0 0 1 0 0 0 9 0 0 1 -1 0 1 3 0 9 4 6 2 0 8 2 "
+              "3 0 4 6 9 2 0 2 8 0 0 0 0\n");
+}
+
+TEST(FractureArchive, WriteThenReadGivesEqualRecords) {
+    std::vector<TetMeshFractureInfo> written = {
+        workedExample(),
+        makeRecord(1, lumo::Vec3<float>(0.267261f, 0.534522f, -0.801784f), 1.0 / 3.0, 12, 40,
+                   {3, 1, 2}, {7, 0}, {{3, 7, 2}, {1, 0, 3}}),
+        makeRecord(7, lumo::Vec3<float>(-1, 0, 0), -1e-20, 2, 41, {}, {}, {})};
+    written[0].separatingEdges.push_back({3, 10, 4});  // not stored
+
+    const std::string text = save(written);
+    std::vector<TetMeshFractureInfo> read = load(text);
+    ASSERT_EQ(read.size(), written.size());
+    for (size_t k = 0; k < read.size(); ++k) {
+        expectSameStoredFields(written[k], read[k]);
+        EXPECT_TRUE(read[k].separatingEdges.empty());
+    }
+    EXPECT_EQ(save(read), text);
+}
+
+TEST(FractureArchive, ReadingTakesTheSetsAsStored) {
+    // Sets are read from the file, not rebuilt from the lists.
+    std::vector<TetMeshFractureInfo> read = load(
+        "22 serialization::archive 6 0 0 1 0 0 0 5 0 1 0 -0.5 3 10 2 0 5 7 1 0 2 1 0 8 0 0 0 0 0 "
+        "0\n");
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0].aboveSet, std::set<int>({8}));
+    EXPECT_TRUE(read[0].belowSet.empty());
+    EXPECT_EQ(read[0].aboveTets, std::vector<int>({5, 7}));
+}
+
+TEST(FractureArchive, AnyWhitespaceSeparatesTokens) {
+    std::string text = kWorkedExample;
+    for (char& c : text) {
+        if (c == ' ') c = '\n';
+    }
+    text.replace(text.find("serialization") - 1, 1, " ");  // one separator before the signature
+    std::vector<TetMeshFractureInfo> read = load(text);
+    ASSERT_EQ(read.size(), 1u);
+    expectSameStoredFields(read[0], workedExample());
+}
+
+TEST(FractureArchive, ClassVersionAboveZeroIsRejected) {
+    using boost::archive::archive_exception;
+    std::vector<TetMeshFractureInfo> records;
+    // The first record's class preamble says version 1.
+    EXPECT_EQ(loadFailure("22 serialization::archive 6 0 0 1 0 0 1 5 0 1 0 -0.5 3 10 2 0 5 7 1 0 "
+                          "2 2 0 5 7 1 0 2 0 0 1 0 0 0 5 2 1\n",
+                          records),
+              archive_exception::unsupported_class_version);
+    EXPECT_TRUE(records.empty());
+    // The record list itself, the separating-triangle list and the triangle.
+    EXPECT_EQ(loadFailure("22 serialization::archive 6 0 1 0 0\n", records),
+              archive_exception::unsupported_class_version);
+    EXPECT_EQ(loadFailure("22 serialization::archive 6 0 0 1 0 0 0 5 0 1 0 -0.5 3 10 2 0 5 7 1 0 "
+                          "2 2 0 5 7 1 0 2 0 1 1 0 0 0 5 2 1\n",
+                          records),
+              archive_exception::unsupported_class_version);
+    EXPECT_EQ(loadFailure("22 serialization::archive 6 0 0 1 0 0 0 5 0 1 0 -0.5 3 10 2 0 5 7 1 0 "
+                          "2 2 0 5 7 1 0 2 0 0 1 0 0 1 5 2 1\n",
+                          records),
+              archive_exception::unsupported_class_version);
+}
+
+TEST(FractureArchive, HeaderIsChecked) {
+    using boost::archive::archive_exception;
+    std::vector<TetMeshFractureInfo> records;
+    EXPECT_EQ(loadFailure("22 serialization::archivX 6 0 0 0 0\n", records),
+              archive_exception::invalid_signature);
+    EXPECT_EQ(loadFailure("21 serialization::archiv 6 0 0 0 0\n", records),
+              archive_exception::invalid_signature);
+    EXPECT_EQ(loadFailure("22 serialization::archive 7 0 0 0 0\n", records),
+              archive_exception::unsupported_version);
+    EXPECT_EQ(loadFailure("22 serialization::archive 18 0 0 0 0\n", records),
+              archive_exception::unsupported_version);
+    EXPECT_EQ(loadFailure("", records), archive_exception::input_stream_error);
+    EXPECT_EQ(loadFailure("hello", records), archive_exception::input_stream_error);
+    EXPECT_EQ(loadFailure("22 serialization::archive 5 0 0 0 0\n", records), -1);
+}
+
+TEST(FractureArchive, TruncatedFileKeepsTheCompleteRecords) {
+    std::vector<TetMeshFractureInfo> written = {workedExample(), workedExample(), workedExample()};
+    written[1].tet = 6;
+    written[2].tet = 8;
+    const std::string text = save(written);
+    // Cut inside the third record: the first two are kept.
+    const std::string cut = text.substr(0, text.size() - 8);
+    std::vector<TetMeshFractureInfo> records;
+    EXPECT_EQ(loadFailure(cut, records), boost::archive::archive_exception::input_stream_error);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].tet, 6);
+    // A token that is not a number fails the same way.
+    std::string bad = text;
+    bad.replace(bad.find("-0.5"), 4, "x0.5");
+    EXPECT_EQ(loadFailure(bad, records), boost::archive::archive_exception::input_stream_error);
+    EXPECT_TRUE(records.empty());
+}
+
+TEST(FractureArchive, Files) {
+    const std::string path = ::testing::TempDir() + "fracture_archive_test.txt";
+    std::vector<TetMeshFractureInfo> written = {workedExample()};
+    writeFractureFile(path.c_str(), written);
+    std::ifstream in(path);
+    std::stringstream content;
+    content << in.rdbuf();
+    EXPECT_EQ(content.str(), kWorkedExample);
+
+    std::vector<TetMeshFractureInfo> read(2);
+    readFractureFile(path.c_str(), read);
+    ASSERT_EQ(read.size(), 1u);
+    expectSameStoredFields(read[0], written[0]);
+    std::remove(path.c_str());
+
+    // A missing file and an unwritable path raise the archive library's stream errors.
+    read.resize(2);
+    try {
+        readFractureFile(path.c_str(), read);
+        ADD_FAILURE() << "no exception for a missing file";
+    } catch (const boost::archive::archive_exception& e) {
+        EXPECT_EQ(e.code, boost::archive::archive_exception::input_stream_error);
+    }
+    EXPECT_TRUE(read.empty());
+    try {
+        writeFractureFile("/nonexistent-dir/fractures.txt", written);
+        ADD_FAILURE() << "no exception for an unwritable file";
+    } catch (const boost::archive::archive_exception& e) {
+        EXPECT_EQ(e.code, boost::archive::archive_exception::output_stream_error);
+    }
+}
