@@ -105,7 +105,8 @@ class Mesh {
     void initNormals();
     // Unit normals per triangle corner from vert, smoothing only over the triangles round a
     // vertex whose normals lie within `angle` degrees of the corner's own triangle normal.
-    // norm gets 3 entries per triangle; quads keep their ni.
+    // norm gets 3 entries per triangle (corner k of triangle i at 3i + k), followed by 4 per
+    // quad holding its flat unit face normal.
     void initNormalsAutoSmooth(double angle);
 
     // A new mesh of the listed vertices (current positions, entry j of `keep` becomes vertex
