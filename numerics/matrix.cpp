@@ -1,8 +1,10 @@
 // Dense matrix core: shared storage and its counters, the size_mismatch exception, factories,
-// shape operations and arithmetic.
+// shape operations, arithmetic, and the LAPACK-free inverse, determinant and print.
 #include "numerics/matrix.h"
 
+#include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace lumo {
 
@@ -186,6 +188,75 @@ double Matrix::dot(const Matrix& B) const {
     const int count = m * n;
     for (int k = 0; k < count; ++k) sum += data[k] * B.data[k];
     return sum;
+}
+
+// --- inverse, determinant, print --------------------------------------------------------------
+
+Matrix Matrix::inverse() const {
+    if (m != n) {
+        std::printf("trying to invert non-square matrix\n");
+        return Matrix();
+    }
+    Matrix A = copy();
+    Matrix I = eye(n);
+    for (int c = 0; c < n; ++c) {
+        // Partial pivoting: the largest |A(r, c)| for r >= c, the first one on ties.
+        int pivot = c;
+        double best = std::fabs(A(c, c));
+        for (int r = c + 1; r < n; ++r) {
+            if (std::fabs(A(r, c)) > best) {
+                best = std::fabs(A(r, c));
+                pivot = r;
+            }
+        }
+        if (pivot != c) {
+            for (int j = 0; j < n; ++j) {
+                std::swap(A(c, j), A(pivot, j));
+                std::swap(I(c, j), I(pivot, j));
+            }
+        }
+        const double scale = 1.0 / A(c, c);
+        for (int j = 0; j < n; ++j) {
+            A(c, j) *= scale;
+            I(c, j) *= scale;
+        }
+        for (int r = 0; r < n; ++r) {
+            if (r == c) continue;
+            const double f = A(r, c);
+            for (int j = 0; j < n; ++j) {
+                A(r, j) -= f * A(c, j);
+                I(r, j) -= f * I(c, j);
+            }
+        }
+    }
+    return I;
+}
+
+double Matrix::det() const {
+    if (m != n) {
+        std::printf("can you get det of non-square matrix\n");
+        return 0.0;
+    }
+    if (m == 0) return 1.0;  // empty product
+    if (m == 1) return data[0];
+    double result = 0.0;
+    double sign = 1.0;
+    Matrix minor(m - 1, m - 1);
+    for (int c = 0; c < n; ++c) {
+        for (int i = 1; i < m; ++i)
+            for (int j = 0, k = 0; j < n; ++j)
+                if (j != c) minor(i - 1, k++) = get(i, j);
+        result += sign * get(0, c) * minor.det();
+        sign = -sign;
+    }
+    return result;
+}
+
+void Matrix::print() const {
+    for (int i = 0; i < m; ++i) {
+        for (int j = 0; j < n; ++j) std::printf("%f ", get(i, j));
+        std::printf("\n");
+    }
 }
 
 }  // namespace lumo

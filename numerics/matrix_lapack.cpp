@@ -1,0 +1,206 @@
+// Matrix members that delegate to LAPACK: symmetric eigen-decomposition, SVD (two drivers), QR,
+// LU inverse and the two dense least-squares solves.
+//
+// LAPACK works column-major, so every member hands it the transpose() of its operand (whose
+// row-major buffer is the column-major form of the operand) and transposes column-major results
+// back. The caller's matrices are never overwritten.
+#include <algorithm>
+#include <cstddef>
+#include <cstdio>
+#include <limits>
+#include <vector>
+
+#include "numerics/matrix.h"
+
+extern "C" {
+// Fortran entry points; every argument by address, character lengths passed last.
+void dsyev_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda, double* w,
+            double* work, const int* lwork, int* info, size_t jobz_len, size_t uplo_len);
+void dgesvd_(const char* jobu, const char* jobvt, const int* m, const int* n, double* a,
+             const int* lda, double* s, double* u, const int* ldu, double* vt, const int* ldvt,
+             double* work, const int* lwork, int* info, size_t jobu_len, size_t jobvt_len);
+void dgesdd_(const char* jobz, const int* m, const int* n, double* a, const int* lda, double* s,
+             double* u, const int* ldu, double* vt, const int* ldvt, double* work, const int* lwork,
+             int* iwork, int* info, size_t jobz_len);
+void dgelss_(const int* m, const int* n, const int* nrhs, double* a, const int* lda, double* b,
+             const int* ldb, double* s, const double* rcond, int* rank, double* work,
+             const int* lwork, int* info);
+void dgglse_(const int* m, const int* n, const int* p, double* a, const int* lda, double* b,
+             const int* ldb, double* c, double* d, double* x, double* work, const int* lwork,
+             int* info);
+void dgeqr2_(const int* m, const int* n, double* a, const int* lda, double* tau, double* work,
+             int* info);
+void dgetrf_(const int* m, const int* n, double* a, const int* lda, int* ipiv, int* info);
+void dgetri_(const int* n, double* a, const int* lda, int* ipiv, double* work, const int* lwork,
+             int* info);
+}
+
+namespace lumo {
+
+namespace {
+
+// Leading dimensions must be at least 1 even for empty matrices, or LAPACK rejects the call
+// (and the reference library then stops the process).
+int lead(int rows) {
+    return std::max(1, rows);
+}
+
+}  // namespace
+
+void Matrix::eigSym(Matrix& V, Matrix& lambda, int) const {
+    if (m != n) throw size_mismatch();
+    Matrix A = transpose();
+    lambda = Matrix(n, 1);
+    Matrix work(1, 1);
+    int lwork = -1;
+    int info = 0;
+    const int lda = lead(n);
+    dsyev_("V", "U", &n, A.data, &lda, lambda.data, work.data, &lwork, &info, 1, 1);
+    lwork = static_cast<int>(work[0]);
+    work = Matrix(lwork, 1);
+    dsyev_("V", "U", &n, A.data, &lda, lambda.data, work.data, &lwork, &info, 1, 1);
+    V = A.transpose();
+}
+
+void Matrix::svd(Matrix& U, Matrix& S, Matrix& V) const {
+    const int mn = std::min(m, n), mx = std::max(m, n);
+    Matrix A = transpose();
+    S = Matrix(mn, 1);
+    Matrix Ut(m, m);
+    V = Matrix(n, n);
+    if (mn == 0) {
+        // Nothing to factor: any orthogonal pair works, take the identities.
+        U = eye(m);
+        V = eye(n);
+        return;
+    }
+    int lwork = 2 * std::max(3 * mn + mx, 5 * mn);
+    Matrix work(lwork, 1);
+    int info = 0;
+    dgesvd_("A", "A", &m, &n, A.data, &m, S.data, Ut.data, &m, V.data, &n, work.data, &lwork, &info,
+            1, 1);
+    if (info != 0) std::fprintf(stderr, "error in Lsvd (returned %d)\n", info);
+    U = Ut.transpose();
+}
+
+void Matrix::svdLarge(Matrix& U, Matrix& S, Matrix& V) const {
+    const int mn = std::min(m, n), mx = std::max(m, n);
+    Matrix A = transpose();
+    S = Matrix(mn, 1);
+    Matrix Ut(m, m);
+    V = Matrix(n, n);
+    if (mn == 0) {
+        U = eye(m);
+        V = eye(n);
+        return;
+    }
+    int lwork = 2 * (std::max(mx, 4 * mx * mx + 4 * mx) + mn * mn);
+    Matrix work(lwork, 1);
+    std::vector<int> iwork(8 * static_cast<size_t>(mn));
+    int info = 0;
+    dgesdd_("A", &m, &n, A.data, &m, S.data, Ut.data, &m, V.data, &n, work.data, &lwork,
+            iwork.data(), &info, 1);
+    if (info != 0) std::fprintf(stderr, "error in LsvdLarge (returned %d)\n", info);
+    U = Ut.transpose();
+}
+
+int Matrix::qr(Matrix& Q, Matrix& R) const {
+    const int mn = std::min(m, n);
+    Matrix A = transpose();
+    Matrix tau(mn, 1);
+    Matrix work(n, 1);
+    int info = 0;
+    const int lda = lead(m);
+    dgeqr2_(&m, &n, A.data, &lda, tau.data, work.data, &info);
+    if (info < 0) {
+        std::printf("argument %d to dgeqr2 was bad\n", -info);
+        return 0;
+    }
+    A = A.transpose();
+    Q = eye(m, m);
+    R = zeros(m, n);
+    for (int i = 0; i < mn; ++i)
+        for (int j = i; j < n; ++j) R(i, j) = A(i, j);
+    // Q = H(0) H(1) ... H(mn-1), H(k) = I - tau[k] v v^T with v = (0.., 1, A(k+1.., k)).
+    for (int k = 0; k < mn; ++k) {
+        Matrix v = zeros(m, 1);
+        v[k] = 1.0;
+        for (int i = k + 1; i < m; ++i) v[i] = A(i, k);
+        Matrix H = eye(m, m);
+        H -= (v * v.transpose()) * tau[k];
+        Q = Q * H;
+    }
+    return 1;
+}
+
+Matrix Matrix::Linverse() const {
+    if (m != n) {
+        std::printf("trying to invert non-square matrix\n");
+        return Matrix();
+    }
+    // The row-major buffer is the column-major transpose, and inv(A^T) = inv(A)^T, so the
+    // buffer is factored and inverted as it is.
+    Matrix R = copy();
+    std::vector<int> ipiv(std::max(1, n));
+    int info = 0;
+    const int lda = lead(n);
+    dgetrf_(&m, &n, R.data, &lda, ipiv.data(), &info);
+    if (info > 0) {
+        // Exactly singular: dgetri would leave the LU factors in place of an inverse.
+        R.setAll(std::numeric_limits<double>::quiet_NaN());
+        return R;
+    }
+    double w = 0.0;
+    int lwork = -1;
+    dgetri_(&n, R.data, &lda, ipiv.data(), &w, &lwork, &info);
+    lwork = std::max(1, static_cast<int>(w));
+    std::vector<double> work(lwork);
+    dgetri_(&n, R.data, &lda, ipiv.data(), work.data(), &lwork, &info);
+    return R;
+}
+
+Matrix Matrix::linLeastSq(const Matrix& A, const Matrix& B) {
+    if (B.m != A.m || B.n < 1) throw size_mismatch(A, B);
+    const int mn = std::min(A.m, A.n), mx = std::max(A.m, A.n);
+    Matrix s(mn, 1);
+    int lwork = 2 * (3 * mn + std::max(std::max(2 * mn, mx), B.n));
+    lwork = std::max(1, lwork);
+    Matrix work(lwork, 1);
+    Matrix At = A.transpose();
+    // Right-hand sides column-major with ldb = max(rows, columns) of A: dgelss writes the
+    // A.n-entry solution over them, which for a wide A is longer than a column of B.
+    const int ldb = lead(mx);
+    Matrix Bt = zeros(B.n, ldb);
+    for (int j = 0; j < B.n; ++j)
+        for (int i = 0; i < B.m; ++i) Bt.data[j * ldb + i] = B(i, j);
+    const double rcond = -1.0;
+    int rank = 0, info = 0;
+    const int lda = lead(A.m);
+    dgelss_(&A.m, &A.n, &B.n, At.data, &lda, Bt.data, &ldb, s.data, &rcond, &rank, work.data,
+            &lwork, &info);
+    Matrix x(A.n, 1);
+    for (int i = 0; i < A.n; ++i) x[i] = Bt[i];
+    return x;
+}
+
+Matrix Matrix::linLeastSq(const Matrix& A, const Matrix& c, const Matrix& B, const Matrix& d) {
+    // dgglse needs c with A.m entries, d with B.m entries, equal column counts and
+    // B.m <= A.n <= A.m + B.m (otherwise the problem has no unique solution).
+    if (B.n != A.n || c.m * c.n != A.m || d.m * d.n != B.m || B.m > A.n || A.n > A.m + B.m)
+        throw size_mismatch(A, B);
+    Matrix At = A.transpose(), Bt = B.transpose(), ct = c.transpose(), dt = d.transpose();
+    Matrix x(A.n, 1);
+    Matrix work(1, 1);
+    int lwork = -1;
+    int info = 0;
+    const int lda = lead(A.m), ldb = lead(B.m);
+    dgglse_(&A.m, &A.n, &B.m, At.data, &lda, Bt.data, &ldb, ct.data, dt.data, x.data, work.data,
+            &lwork, &info);
+    lwork = static_cast<int>(work[0]);
+    work = Matrix(lwork, 1);
+    dgglse_(&A.m, &A.n, &B.m, At.data, &lda, Bt.data, &ldb, ct.data, dt.data, x.data, work.data,
+            &lwork, &info);
+    return x;
+}
+
+}  // namespace lumo
