@@ -1,0 +1,320 @@
+// SparseMatrix storage and entry access, the direct solve on UMFPACK, and the two members that
+// hand the matrix to an iterative solver (LSQR, Gauss-Seidel).
+#include "numerics/sparsematrix.h"
+
+#include <suitesparse/umfpack.h>
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <string>
+
+namespace lumo {
+
+// --- construction and storage -----------------------------------------------------------------
+
+SparseMatrix::SparseMatrix(int rows, int cols, int cap)
+    : m(rows), n(cols), nzmax(0), nz(0), x(nullptr), i(nullptr), p(nullptr) {
+    assert(rows >= 0 && cols >= 0);
+    ensure(std::max(cap, 1));
+}
+
+SparseMatrix::SparseMatrix(const Matrix& A)
+    : m(A.m), n(A.n), nzmax(0), nz(0), x(nullptr), i(nullptr), p(nullptr) {
+    int count = 0;
+    for (int k = 0; k < A.m * A.n; ++k)
+        if (A.data[k] != 0.0) ++count;  // NaN != 0.0 holds, so NaN is stored
+    ensure(std::max(count, 1));
+    for (int c = 0; c < n; ++c) {
+        p[c] = nz;
+        for (int r = 0; r < m; ++r) {
+            const double v = A.data[r * A.n + c];
+            if (v != 0.0) {
+                i[nz] = r;
+                x[nz] = v;
+                ++nz;
+            }
+        }
+    }
+    p[n] = nz;
+}
+
+SparseMatrix::SparseMatrix(int rows, std::vector<std::vector<std::pair<int, double> > >& cols)
+    : m(rows), n((int)cols.size()), nzmax(0), nz(0), x(nullptr), i(nullptr), p(nullptr) {
+    size_t total = 0;
+    for (const auto& c : cols) total += c.size();
+    assert(total <= (size_t)std::numeric_limits<int>::max());
+    ensure(std::max((int)total, 1));
+    for (int c = 0; c < n; ++c) {
+        std::sort(cols[c].begin(), cols[c].end());
+        p[c] = nz;
+        for (const auto& e : cols[c]) {
+            assert(e.first >= 0 && e.first < m);
+            i[nz] = e.first;
+            x[nz] = e.second;
+            ++nz;
+        }
+    }
+    p[n] = nz;
+}
+
+SparseMatrix::SparseMatrix(const SparseMatrix& o)
+    : m(0), n(0), nzmax(0), nz(0), x(nullptr), i(nullptr), p(nullptr) {
+    *this = o;
+}
+
+SparseMatrix& SparseMatrix::operator=(const SparseMatrix& o) {
+    if (&o == this) return *this;
+    release();
+    m = o.m;
+    n = o.n;
+    ensure(o.nzmax);
+    nz = o.nz;
+    if (o.p) {  // a source without storage gives a copy without storage
+        std::memcpy(x, o.x, sizeof(double) * (size_t)o.nz);
+        std::memcpy(i, o.i, sizeof(int) * (size_t)o.nz);
+        std::memcpy(p, o.p, sizeof(int) * (size_t)(n + 1));
+    }
+    return *this;
+}
+
+SparseMatrix::~SparseMatrix() {
+    release();
+}
+
+void SparseMatrix::release() {
+    delete[] i;
+    delete[] x;
+    delete[] p;
+    m = n = nzmax = nz = 0;
+    x = nullptr;
+    i = nullptr;
+    p = nullptr;
+}
+
+void SparseMatrix::ensure(int cap) {
+    if (nzmax >= cap) return;
+    double* nx = new double[cap];
+    int* ni = new int[cap];
+    if (!p) {
+        p = new int[n + 1];
+        std::fill(p, p + n + 1, 0);
+    }
+    if (!x || !i) {
+        std::fill(nx, nx + cap, 0.0);
+        std::fill(ni, ni + cap, 0);
+    } else {
+        std::memcpy(nx, x, sizeof(double) * (size_t)nzmax);
+        std::memcpy(ni, i, sizeof(int) * (size_t)nzmax);
+    }
+    nzmax = cap;
+    delete[] x;
+    delete[] i;
+    x = nx;
+    i = ni;
+}
+
+// --- entry access -----------------------------------------------------------------------------
+
+bool SparseMatrix::have(int row, int col) const {
+    assert(col >= 0 && col < n);
+    for (int k = p[col]; k < p[col + 1]; ++k)
+        if (i[k] == row) return true;
+    return false;
+}
+
+double& SparseMatrix::get(int row, int col) {
+    assert(row >= 0 && row < m && col >= 0 && col < n);
+    // First slot of the sorted column whose row is >= row.
+    const int* it = std::lower_bound(i + p[col], i + p[col + 1], row);
+    const int k = (int)(it - i);
+    if (k < p[col + 1] && i[k] == row) return x[k];
+    return insertAt(k, row, col, 0.0);
+}
+
+double& SparseMatrix::insert_no_check(int row, int col, const double& v) {
+    assert(row >= 0 && row < m && col >= 0 && col < n);
+    int k = p[col];
+    while (k < p[col + 1] && i[k] <= row) ++k;
+    return insertAt(k, row, col, v);  // v is taken by value: it may point into x
+}
+
+double& SparseMatrix::insertAt(int k, int row, int col, double v) {
+    if (nz >= nzmax) ensure(std::max(nz + 8, (int)(nz * 1.2)));
+    std::memmove(i + k + 1, i + k, sizeof(int) * (size_t)(nz - k));
+    std::memmove(x + k + 1, x + k, sizeof(double) * (size_t)(nz - k));
+    i[k] = row;
+    x[k] = v;
+    for (int c = col + 1; c <= n; ++c) ++p[c];
+    ++nz;
+    return x[k];
+}
+
+// --- direct solve -----------------------------------------------------------------------------
+
+namespace {
+
+const char* umfStatusName(int status) {
+    switch (status) {
+        case UMFPACK_OK:
+            return "UMFPACK_OK";
+        case UMFPACK_WARNING_singular_matrix:
+            return "UMFPACK_WARNING_singular_matrix";
+        case UMFPACK_WARNING_determinant_underflow:
+            return "UMFPACK_WARNING_determinant_underflow";
+        case UMFPACK_WARNING_determinant_overflow:
+            return "UMFPACK_WARNING_determinant_overflow";
+        case UMFPACK_ERROR_out_of_memory:
+            return "UMFPACK_ERROR_out_of_memory";
+        case UMFPACK_ERROR_invalid_Numeric_object:
+            return "UMFPACK_ERROR_invalid_Numeric_object";
+        case UMFPACK_ERROR_invalid_Symbolic_object:
+            return "UMFPACK_ERROR_invalid_Symbolic_object";
+        case UMFPACK_ERROR_argument_missing:
+            return "UMFPACK_ERROR_argument_missing";
+        case UMFPACK_ERROR_n_nonpositive:
+            return "UMFPACK_ERROR_n_nonpositive";
+        case UMFPACK_ERROR_invalid_matrix:
+            return "UMFPACK_ERROR_invalid_matrix";
+        case UMFPACK_ERROR_different_pattern:
+            return "UMFPACK_ERROR_different_pattern";
+        case UMFPACK_ERROR_invalid_system:
+            return "UMFPACK_ERROR_invalid_system";
+        case UMFPACK_ERROR_invalid_permutation:
+            return "UMFPACK_ERROR_invalid_permutation";
+        case UMFPACK_ERROR_internal_error:
+            return "UMFPACK_ERROR_internal_error";
+        case UMFPACK_ERROR_file_IO:
+            return "UMFPACK_ERROR_file_IO";
+        case UMFPACK_ERROR_ordering_failed:
+            return "UMFPACK_ERROR_ordering_failed";
+        default:
+            return "unknown UMFPACK status";
+    }
+}
+
+// Collects every status that is not UMFPACK_OK into one diagnostic line.
+struct UmfStatusLine {
+    std::string text;
+    void note(const char* call, int status) {
+        if (status == UMFPACK_OK) return;
+        char buf[160];
+        std::snprintf(buf, sizeof(buf), "%s%s returned %s (%d)", text.empty() ? "" : "; ", call,
+                      umfStatusName(status), status);
+        text += buf;
+    }
+    void print() const {
+        if (!text.empty()) std::fprintf(stderr, "umfsolve: %s\n", text.c_str());
+    }
+};
+
+}  // namespace
+
+Matrix SparseMatrix::umfsolve(SparseMatrix& A, Matrix& b) {
+    // clang-format off
+    assert(A.m==A.n);
+    // clang-format on
+    assert(b.m == A.m && b.n == 1);
+    Matrix x(A.m, 1);
+    if (A.n == 0) return x;  // the empty system: nothing to solve
+
+    UmfStatusLine status;
+    bool solved = false;
+    void* symbolic = nullptr;
+    void* numeric = nullptr;
+    int s = umfpack_di_symbolic(A.n, A.n, A.p, A.i, A.x, &symbolic, nullptr, nullptr);
+    status.note("umfpack_di_symbolic", s);
+    if (s >= 0) {
+        s = umfpack_di_numeric(A.p, A.i, A.x, symbolic, &numeric, nullptr, nullptr);
+        status.note("umfpack_di_numeric", s);
+    }
+    umfpack_di_free_symbolic(&symbolic);
+    if (s >= 0) {
+        // A singular matrix (a warning) still gives a solve, with Inf/NaN where it divides by 0.
+        s = umfpack_di_solve(UMFPACK_A, A.p, A.i, A.x, x.data, b.data, numeric, nullptr, nullptr);
+        status.note("umfpack_di_solve", s);
+        solved = s >= 0;
+    }
+    umfpack_di_free_numeric(&numeric);
+    if (!solved) std::fill(x.data, x.data + A.m, std::numeric_limits<double>::quiet_NaN());
+    status.print();
+    return x;
+}
+
+// --- iterative solvers ------------------------------------------------------------------------
+
+Matrix SparseMatrix::lsqr(Matrix& b, double, int) {
+    // clang-format off
+    assert(m==b.m);
+    // clang-format on
+    lsqr_input* in;
+    lsqr_output* out;
+    lsqr_work* work;
+    lsqr_func* func;
+    alloc_lsqr_mem(&in, &out, &work, &func, m, n);
+    func->mat_vec_prod = lsqr_vec_prod;
+    in->num_rows = m;
+    in->num_cols = n;
+    in->damp_val = 0.0;
+    in->rel_mat_err = 1e-9;
+    in->rel_rhs_err = 1e-9;
+    in->cond_lim = 100000.0;
+    in->max_iter = 4 * (long)(m + n) + 200;
+    in->lsqr_fp_out = nullptr;
+    for (int r = 0; r < m; ++r) in->rhs_vec->elements[r] = b[r];
+    for (int c = 0; c < n; ++c) in->sol_vec->elements[c] = 0.0;
+
+    ::lsqr(in, out, work, func, this);
+
+    Matrix result(n, 1);
+    for (int c = 0; c < n; ++c) result[c] = out->sol_vec->elements[c];
+    free_lsqr_mem(in, out, work, func);
+    return result;
+}
+
+Matrix SparseMatrix::gaussSeidel(Matrix& b, double tol, int maxIter) {
+    // clang-format off
+    assert(m==n);
+    // clang-format on
+    assert(b.m == m);
+    Matrix sol = Matrix::zeros(n, 1);
+
+    // Row-wise index of the entries: row r owns rowCol/rowSlot[rowStart[r] .. rowStart[r+1]-1],
+    // in column order.
+    std::vector<int> rowStart(m + 1, 0);
+    for (int k = 0; k < nz; ++k) ++rowStart[i[k] + 1];
+    for (int r = 0; r < m; ++r) rowStart[r + 1] += rowStart[r];
+    std::vector<int> rowCol(nz), rowSlot(nz), fill(rowStart.begin(), rowStart.end() - 1);
+    int tot = 0;
+    for (int c = 0; c < n; ++c)
+        for (int k = p[c]; k < p[c + 1]; ++k, ++tot) {
+            const int slot = fill[i[k]]++;
+            rowCol[slot] = c;
+            rowSlot[slot] = k;
+        }
+    std::printf("tot is %d/%d\n", tot, nz);
+
+    for (int sweep = 0; sweep < maxIter; ++sweep) {
+        double change = 0.0;
+        for (int r = 0; r < m; ++r) {
+            double s = b[r];
+            double d = 1e-5;  // stands in for a missing diagonal entry
+            for (int e = rowStart[r]; e < rowStart[r + 1]; ++e) {
+                if (rowCol[e] == r)
+                    d = x[rowSlot[e]];
+                else
+                    s -= x[rowSlot[e]] * sol[rowCol[e]];
+            }
+            s /= d;
+            change += (s - sol[r]) * (s - sol[r]);
+            sol[r] = s;
+        }
+        if (std::sqrt(change) < tol) break;
+    }
+    return sol;
+}
+
+}  // namespace lumo
