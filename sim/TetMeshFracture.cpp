@@ -1,0 +1,195 @@
+// Fracture of the tetrahedral mesh: principal-stress test per element, vertex splitting across
+// the fracture plane, and the replay of a recorded split.
+#include <cassert>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "sim/TetMesh.h"
+
+namespace {
+
+// Rest-frame stress of tetrahedron t (6 x 1: xx, yy, zz, zx, xy, yz): s = (E B)(R^T x - x0),
+// x and x0 the 12 x 1 current and rest element vectors and R the 12 x 12 rotation of t. The
+// products are summed in the same order as lumo::Matrix multiplication, on the stack.
+void restFrameStress(const Tetrahedron& t, const std::vector<lumo::Vec3<float>>& vert,
+                     const std::vector<lumo::Vec3<float>>& restVert, const lumo::Matrix& R,
+                     double s[6]) {
+    double x[12], x0[12];
+    for (int k = 0; k < 4; ++k) {
+        for (int c = 0; c < 3; ++c) {
+            x[3 * k + c] = vert[t.verts[k]][c];
+            x0[3 * k + c] = restVert[t.verts[k]][c];
+        }
+    }
+    double u[12];
+    for (int i = 0; i < 12; ++i) {
+        double sum = 0.0;
+        for (int k = 0; k < 12; ++k) sum += R(k, i) * x[k];
+        u[i] = sum - x0[i];
+    }
+    double EB[6][12];
+    for (int i = 0; i < 6; ++i) {
+        for (int j = 0; j < 12; ++j) {
+            double sum = 0.0;
+            for (int k = 0; k < 6; ++k) sum += t.E(i, k) * t.B(k, j);
+            EB[i][j] = sum;
+        }
+    }
+    for (int i = 0; i < 6; ++i) {
+        double sum = 0.0;
+        for (int j = 0; j < 12; ++j) sum += EB[i][j] * u[j];
+        s[i] = sum;
+    }
+}
+
+// Largest principal stress of the stress vector s and its unit direction.
+double largestPrincipalStress(const double s[6], lumo::Vec3<float>& direction) {
+    lumo::Matrix S = lumo::Matrix::zeros(3, 3);
+    S(0, 0) = s[0];
+    S(1, 1) = s[1];
+    S(2, 2) = s[2];
+    S(0, 1) = S(1, 0) = s[4];  // xy
+    S(0, 2) = S(2, 0) = s[3];  // zx
+    S(1, 2) = S(2, 1) = s[5];  // yz
+    lumo::Matrix V, lambda;
+    S.eigSym(V, lambda);
+    direction = lumo::Vec3<float>(static_cast<float>(V(0, 2)), static_cast<float>(V(1, 2)),
+                                  static_cast<float>(V(2, 2)));
+    return lambda[2];
+}
+
+// n . p with single-precision components, accumulated in double.
+double planeDot(const lumo::Vec3<float>& n, const lumo::Vec3<float>& p) {
+    return double(n.x) * double(p.x) + double(n.y) * double(p.y) + double(n.z) * double(p.z);
+}
+
+}  // namespace
+
+void TetMesh::handleFractures(const std::vector<lumo::Matrix>& rotations) {
+    assert(rotations.size() >= tets.size());
+    recentFractures.clear();
+    std::vector<char> split(tets.size(), 0);  // tetrahedra already involved in a split
+    const lumo::Vec4<float> centre(0.25f, 0.25f, 0.25f, 0.25f);
+
+    for (int i = 0; i < static_cast<int>(tets.size()); ++i) {
+        if (split[i]) continue;
+        double s[6];
+        restFrameStress(tets[i], vert, restVert, rotations[i], s);
+        lumo::Vec3<float> n;
+        const double largest = largestPrincipalStress(s, n);
+        if (!(largest >= fractureThreshold)) continue;  // NaN never fractures
+
+        const int v = tets[i].verts[rand() % 4];
+        const double off = -planeDot(n, restVert[v]);
+
+        // The star of v, classified by rest centroid; NaN counts as above.
+        const std::vector<int> star = getTetrahedronContaining(v);
+        std::vector<char> below(star.size(), 0);
+        size_t nAbove = 0;
+        for (size_t k = 0; k < star.size(); ++k) {
+            const lumo::Vec3<float> c = tets[star[k]].getWorldCoordinates(restVert, centre);
+            below[k] = planeDot(n, c) + off <= 0.0;
+            if (!below[k]) ++nAbove;
+        }
+
+        if (nAbove > 0 && nAbove < star.size()) {
+            printf("fracture: %d\n", i);
+            const lumo::Vec3<float> pos = vert[v], rest = restVert[v], vel = velocities[v];
+            vert.push_back(pos);
+            restVert.push_back(rest);
+            velocities.push_back(vel);
+            const int w = static_cast<int>(vert.size()) - 1;
+
+            std::vector<int> aboveList, belowList;
+            for (size_t k = 0; k < star.size(); ++k) {
+                Tetrahedron& t = tets[star[k]];
+                if (below[k]) {
+                    t.replaceVert(v, w);
+                    t.color = lumo::Vec3<float>(0.0f, 0.0f, 1.0f);
+                    belowList.push_back(star[k]);
+                } else {
+                    t.color = lumo::Vec3<float>(0.0f, 1.0f, 0.0f);
+                    aboveList.push_back(star[k]);
+                }
+                split[star[k]] = 1;
+            }
+            recentFractures.push_back(
+                TetMeshFractureInfo(tets, i, n, off, v, w, aboveList, belowList));
+        }
+        tets[i].color += lumo::Vec3<float>(0.2f, 0.2f, 0.2f);
+    }
+}
+
+namespace {
+
+// Why a record cannot be replayed on a mesh with tets and nVerts vertices (empty when it can):
+// every index must be in range and each tetrahedron of either group must hold the split
+// vertex, as it did when the record was made.
+std::string replayMismatch(const TetMeshFractureInfo& info, const std::vector<Tetrahedron>& tets,
+                           int nVerts) {
+    char text[160];
+    if (info.vertex < 0 || info.vertex >= nVerts) {
+        snprintf(text, sizeof text, "vertex %d out of range", info.vertex);
+        return text;
+    }
+    // The copy is appended at index nVerts.
+    if (info.newVertex < 0 || info.newVertex > nVerts) {
+        snprintf(text, sizeof text, "newVertex %d out of range", info.newVertex);
+        return text;
+    }
+    const int nTets = static_cast<int>(tets.size());
+    std::set<int> belowSeen;
+    for (int t : info.belowTets) {
+        if (t < 0 || t >= nTets) {
+            snprintf(text, sizeof text, "below tetrahedron %d out of range", t);
+            return text;
+        }
+        // A tetrahedron listed twice would lack the vertex at its second replacement.
+        if (!belowSeen.insert(t).second || !tets[t].containsVertex(info.vertex)) {
+            snprintf(text, sizeof text, "below tetrahedron %d lacks vertex %d", t, info.vertex);
+            return text;
+        }
+    }
+    for (int t : info.aboveTets) {
+        if (t < 0 || t >= nTets) {
+            snprintf(text, sizeof text, "above tetrahedron %d out of range", t);
+            return text;
+        }
+        if (belowSeen.count(t) || !tets[t].containsVertex(info.vertex)) {
+            snprintf(text, sizeof text, "above tetrahedron %d lacks vertex %d", t, info.vertex);
+            return text;
+        }
+    }
+    return std::string();
+}
+
+}  // namespace
+
+void TetMesh::debugFracture(TetMeshFractureInfo& info) {
+    const int n = static_cast<int>(vert.size());
+    std::string why;
+    if (restVert.size() != vert.size() || velocities.size() != vert.size()) {
+        why = "vertex arrays of different lengths";
+    } else {
+        why = replayMismatch(info, tets, n);
+    }
+    if (!why.empty()) {
+        fprintf(stderr,
+                "debugFracture: record of tetrahedron %d does not fit the mesh (%s); "
+                "not applied\n",
+                info.tet, why.c_str());
+        return;
+    }
+
+    recentFractures.assign(1, info);
+    const lumo::Vec3<float> pos = vert[info.vertex], rest = restVert[info.vertex],
+                            vel = velocities[info.vertex];
+    vert.push_back(pos);
+    restVert.push_back(rest);
+    velocities.push_back(vel);
+    for (int t : info.belowTets) tets[t].replaceVert(info.vertex, info.newVertex);
+    info.initSeparatingTriangles(tets);
+}
