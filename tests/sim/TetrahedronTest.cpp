@@ -1,0 +1,266 @@
+// The tetrahedral element: slot order, volume and normals, element matrices, plasticity,
+// distances and segment intersection.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <string>
+
+#include "sim/Tetrahedron.h"
+#include "tests/support/sim/TetMeshes.h"
+
+using lumo::Matrix;
+using lumo::Vec3;
+using lumo::Vec4;
+typedef Vec3<float> V3;
+
+namespace {
+
+// Unit-sized elements in single precision: results carry a few float ulps.
+const double kTol = 1e-6;
+
+int count(const std::string& s, const std::string& what) {
+    int n = 0;
+    for (size_t p = s.find(what); p != std::string::npos; p = s.find(what, p + 1)) ++n;
+    return n;
+}
+
+// The element of the one-tetrahedron mesh with its rest matrices.
+Tetrahedron unitTet(const std::vector<V3>& pos) {
+    Tetrahedron t(0, 1, 2, 3);
+    t.updateNormals(pos);
+    t.updateVolume(pos);
+    return t;
+}
+
+}  // namespace
+
+TEST(TetrahedronTest, ValueConstructorStoresACDB) {
+    Tetrahedron t(10, 11, 12, 13);
+    EXPECT_EQ(t.verts[0], 10);
+    EXPECT_EQ(t.verts[1], 12);
+    EXPECT_EQ(t.verts[2], 13);
+    EXPECT_EQ(t.verts[3], 11);
+    std::ostringstream os;
+    EXPECT_EQ(&t.print(os), &os);
+    EXPECT_EQ(os.str(), "10,12,13,11");
+
+    EXPECT_EQ(t.color, V3(0.7f, 0.7f, 0.7f));
+    EXPECT_EQ(t.volume, 0.0);
+    EXPECT_EQ(t.K.m, 6);
+    EXPECT_EQ(t.K.n, 12);
+    EXPECT_EQ(t.K(3, 3), 1.0);
+    EXPECT_EQ(t.K(3, 4), 0.0);
+    EXPECT_EQ(t.plasticStrain.m, 6);
+    EXPECT_EQ(t.plasticStrain.n, 1);
+    EXPECT_EQ(t.material.plasticYield, 0.001);
+    EXPECT_EQ(t.material.plasticMax, 100.0);
+    EXPECT_EQ(t.material.plasticCreep, 2.0);
+    EXPECT_EQ(t.material.youngsModulus, 25000.0);
+    EXPECT_EQ(t.material.poissonRatio, 0.1);
+
+    Tetrahedron d;
+    EXPECT_EQ(d.color, V3(0, 0, 0));
+    EXPECT_EQ(d.normals[2], V3(0, 0, 0));
+    EXPECT_EQ(d.B.m, 6);
+    EXPECT_EQ(d.P.m, 12);
+}
+
+TEST(TetrahedronTest, VertexLookupAndReplacement) {
+    Tetrahedron t(4, 5, 6, 4);  // verts {4, 6, 4, 5}: a repeated index
+    EXPECT_EQ(t.indexOfVertex(4), 0);
+    EXPECT_EQ(t.indexOfVertex(5), 3);
+    EXPECT_EQ(t.indexOfVertex(9), -1);
+    EXPECT_TRUE(t.containsVertex(6));
+    EXPECT_FALSE(t.containsVertex(9));
+    EXPECT_TRUE(t.replaceVert(4, 8));  // first slot only
+    EXPECT_EQ(t.verts[0], 8);
+    EXPECT_EQ(t.verts[2], 4);
+    EXPECT_FALSE(t.replaceVert(9, 1));
+    EXPECT_EQ(t.verts[1], 6);
+}
+
+TEST(TetrahedronTest, OutwardFaceGivesPositiveVolumeAndOutwardNormals) {
+    std::vector<V3> pos = tetmeshes::oneTet().verts;
+    Tetrahedron t = unitTet(pos);
+    EXPECT_NEAR(t.volume, 1.0 / 6.0, 1e-7);
+    const double s = 1 / std::sqrt(3.0);
+    const double expected[4][3] = {{0, -1, 0}, {0, 0, -1}, {s, s, s}, {-1, 0, 0}};
+    for (int f = 0; f < 4; ++f) {
+        for (int c = 0; c < 3; ++c) EXPECT_NEAR(t.normals[f][c], expected[f][c], kTol) << f;
+        // The vertex opposite face f is the slot that tris[f] leaves out.
+        int opposite = 6 - Tetrahedron::tris[f][0] - Tetrahedron::tris[f][1] -
+                       Tetrahedron::tris[f][2];
+        V3 corner = pos[t.verts[Tetrahedron::tris[f][0]]];
+        EXPECT_LT(t.normals[f].dot(pos[t.verts[opposite]] - corner), 0) << f;
+    }
+}
+
+TEST(TetrahedronTest, ElementMatrices) {
+    std::vector<V3> pos = {V3(0.1f, 0.2f, 0), V3(1.3f, 0.1f, 0.2f), V3(0.2f, 1.1f, 0.1f),
+                           V3(0.3f, 0.2f, 0.9f)};
+    // Orient so that the element has a positive volume.
+    std::array<int, 4> o = tetmeshes::orient(pos, {0, 1, 2, 3});
+    Tetrahedron t(o[0], o[1], o[2], o[3]);
+    t.updateVolume(pos);
+    ASSERT_GT(t.volume, 0);
+
+    const double Y = 25000, nu = 0.1, c = Y / ((1 - 2 * nu) * (1 + nu));
+    EXPECT_NEAR(t.E(0, 0), (1 - nu) * c, 1e-9);
+    EXPECT_NEAR(t.E(1, 2), nu * c, 1e-9);
+    EXPECT_NEAR(t.E(4, 4), Y / (2 * (1 + nu)), 1e-9);
+    EXPECT_EQ(t.E(0, 3), 0.0);
+
+    // B turns a linear displacement u = G x into its (engineering) strain exactly.
+    const double G[3][3] = {{0.01, 0.002, -0.003}, {0.004, -0.02, 0.001}, {0.005, 0.006, 0.03}};
+    Matrix u(12, 1);
+    for (int k = 0; k < 4; ++k)
+        for (int r = 0; r < 3; ++r) {
+            const V3& p = pos[t.verts[k]];
+            u[3 * k + r] = G[r][0] * p.x + G[r][1] * p.y + G[r][2] * p.z;
+        }
+    Matrix e = t.B * u;
+    const double strain[6] = {G[0][0],           G[1][1],           G[2][2],
+                              G[2][0] + G[0][2], G[0][1] + G[1][0], G[1][2] + G[2][1]};
+    for (int r = 0; r < 6; ++r) EXPECT_NEAR(e[r], strain[r], 1e-7) << r;
+
+    // K = volume B^T E B is symmetric and has no force for a translation.
+    Matrix K = (t.B.transpose() * t.E * t.B) * t.volume;
+    Matrix shift(12, 1);
+    for (int k = 0; k < 12; ++k) shift[k] = (k % 3 == 1) ? 0.7 : -0.2;
+    Matrix f = t.K * shift;
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_NEAR(f[i], 0.0, 1e-8);
+        for (int j = 0; j < 12; ++j) {
+            EXPECT_NEAR(t.K(i, j), K(i, j), 1e-9 * std::fabs(K(i, j)) + 1e-9);
+            EXPECT_NEAR(t.K(i, j), t.K(j, i), 1e-9 * std::fabs(K(i, j)) + 1e-9);
+        }
+    }
+    Matrix P = (t.B.transpose() * t.E) * t.volume;
+    for (int i = 0; i < 12; ++i)
+        for (int j = 0; j < 6; ++j) EXPECT_EQ(t.P(i, j), P(i, j));
+}
+
+TEST(TetrahedronTest, BaryMatrixVertexVectorAndWorldCoordinates) {
+    std::vector<V3> pos = tetmeshes::oneTet().verts;
+    Tetrahedron t(0, 1, 2, 3);  // slots 0, 2, 3, 1
+    Matrix X = t.getBaryMatrix(pos);
+    ASSERT_EQ(X.m, 4);
+    ASSERT_EQ(X.n, 4);
+    for (int k = 0; k < 4; ++k) {
+        for (int r = 0; r < 3; ++r) EXPECT_EQ(X(r, k), pos[t.verts[k]][r]);
+        EXPECT_EQ(X(3, k), 1.0);
+    }
+    Matrix x = t.getVertexVector(pos);
+    ASSERT_EQ(x.m, 12);
+    EXPECT_EQ(x[3 * 1 + 0], 1.0);  // slot 1 is vertex 2 = (1, 0, 0)
+    EXPECT_EQ(x[3 * 3 + 1], 1.0);  // slot 3 is vertex 1 = (0, 1, 0)
+    V3 c = t.getWorldCoordinates(pos, Vec4<float>(0.25f, 0.25f, 0.25f, 0.25f));
+    EXPECT_EQ(c, V3(0.25f, 0.25f, 0.25f));
+    EXPECT_EQ(t.getWorldCoordinates(pos, Vec4<float>(0, 1, 0, 0)), V3(1, 0, 0));
+}
+
+TEST(TetrahedronTest, PlasticityFlowAndCap) {
+    std::vector<V3> rest = tetmeshes::oneTet().verts;
+    Tetrahedron t = unitTet(rest);
+    Matrix I = Matrix::eye(12);
+
+    // At rest nothing flows.
+    t.updatePlasticity(rest, rest, I, 0.01);
+    for (int r = 0; r < 6; ++r) EXPECT_EQ(t.plasticStrain[r], 0.0);
+
+    // 1% stretch along x: elastic strain xx = 0.01 > yield, so the plastic strain grows by
+    // dt * creep * e.
+    std::vector<V3> pos = rest;
+    for (V3& p : pos) p.x *= 1.01f;
+    Matrix shared = t.plasticStrain;  // copies share storage and see the in-place update
+    t.updatePlasticity(rest, pos, I, 0.01);
+    EXPECT_NEAR(shared[0], 0.01 * 2.0 * 0.01, 1e-9);
+    for (int r = 1; r < 6; ++r) EXPECT_NEAR(shared[r], 0.0, 1e-9);
+
+    // A rotation handed in as Rt undoes a rotated pose: no further flow from a rigid turn.
+    Tetrahedron u = unitTet(rest);
+    std::vector<V3> turned;
+    for (const V3& p : rest) turned.push_back(V3(-p.y, p.x, p.z));  // 90 degrees about z
+    Matrix Rt = Matrix::zeros(12, 12);
+    for (int k = 0; k < 4; ++k) {
+        Rt(3 * k, 3 * k + 1) = 1;
+        Rt(3 * k + 1, 3 * k) = -1;
+        Rt(3 * k + 2, 3 * k + 2) = 1;
+    }
+    u.updatePlasticity(rest, turned, Rt, 0.01);
+    for (int r = 0; r < 6; ++r) EXPECT_NEAR(u.plasticStrain[r], 0.0, 1e-9);
+
+    // Below the yield nothing flows, but a strain above the cap is scaled back to it.
+    Tetrahedron w = unitTet(rest);
+    w.material.plasticYield = 1e6;
+    w.plasticStrain[0] = 300;
+    w.plasticStrain[1] = 400;
+    w.updatePlasticity(rest, rest, I, 0.01);
+    EXPECT_NEAR(w.plasticStrain[0], 60, 1e-9);
+    EXPECT_NEAR(w.plasticStrain[1], 80, 1e-9);
+}
+
+TEST(TetrahedronTest, DistanceInsideOutsideAndAtACorner) {
+    std::vector<V3> pos = tetmeshes::oneTet().verts;
+    Tetrahedron t = unitTet(pos);
+
+    testing::internal::CaptureStdout();
+    double inside = t.distance(pos, V3(0.2f, 0.2f, 0.2f));
+    double outside = t.distance(pos, V3(2, 0, 0));
+    // Face 2 is the slanted face x + y + z = 1; (1, 1, 1) projects onto its centre.
+    double face = t.distanceToTriangle(pos, 2, V3(1, 1, 1));
+    std::string quiet = testing::internal::GetCapturedStdout();
+    EXPECT_NEAR(inside, 0.0, kTol);
+    EXPECT_NEAR(outside, 1.0, kTol);
+    EXPECT_NEAR(face, 2 / std::sqrt(3.0), kTol);
+    EXPECT_EQ(quiet, "");
+
+    // At a corner: the three faces through it report the coincidence and the zero distance.
+    testing::internal::CaptureStdout();
+    double corner = t.distance(pos, V3(0, 0, 0));
+    fflush(stdout);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(corner, 0.0);
+    EXPECT_EQ(count(out, "triangle points coincide.\n"), 3);
+    EXPECT_EQ(count(out, "Triangle distance zero: "), 3);
+    // Face 0 (slots 0, 1, 2 = vertices 0, 2, 3) prints its corners back to back.
+    EXPECT_EQ(out.find("triangle points coincide.\n[0,0,0][1,0,0][0,0,1]\n"), 0u) << out;
+}
+
+TEST(TetrahedronTest, DistanceDiagnosticBlockLayout) {
+    std::vector<V3> pos = tetmeshes::oneTet().verts;
+    Tetrahedron t = unitTet(pos);
+    // A point on face 2 (slots 2, 1, 3 = vertices 3, 2, 1) away from its corners: only the
+    // distance block is printed; the weights solve p = w0 c0 + w1 c1 + w2 c2.
+    testing::internal::CaptureStdout();
+    double d = t.distanceToTriangle(pos, 2, V3(0.25f, 0.25f, 0.5f));
+    fflush(stdout);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NEAR(d, 0.0, 1e-7);
+    EXPECT_EQ(out,
+              "[0,0,1][1,0,0][0,1,0]\n"
+              "Triangle distance zero: 0.500000 0.250000 0.250000   0.250000 0.250000 0.500000\n"
+              "[0.25,0.25,0.5]\n[0.25,0.25,0.5]\n");
+}
+
+TEST(TetrahedronTest, SegmentIntersection) {
+    std::vector<V3> pos = tetmeshes::oneTet().verts;
+    Tetrahedron t = unitTet(pos);
+    double s = -5;
+    // Ends exactly on the face z = 0.
+    EXPECT_TRUE(t.intersectSegment(pos, V3(0.2f, 0.2f, -1), V3(0.2f, 0.2f, 0), s, 1e-5));
+    EXPECT_EQ(s, 1.0);
+    // Through the element: the first face crossed gives t.
+    EXPECT_TRUE(t.intersectSegment(pos, V3(0.2f, 0.2f, -1), V3(0.2f, 0.2f, 2), s, 1e-5));
+    EXPECT_NEAR(s, 1.0 / 3.0, 1e-6);
+    // A miss leaves t at 1.
+    s = -5;
+    EXPECT_FALSE(t.intersectSegment(pos, V3(5, 5, 5), V3(6, 6, 6), s, 1e-5));
+    EXPECT_EQ(s, 1.0);
+    // Through an edge of the bottom face and an edge of the slanted face: no hit.
+    EXPECT_FALSE(t.intersectSegment(pos, V3(0.5f, 0, -1), V3(0.5f, 0, 1), s, 1e-5));
+    // Starting just behind the face within eps still counts.
+    EXPECT_TRUE(t.intersectSegment(pos, V3(0.2f, 0.2f, -0.000001f), V3(0.2f, 0.2f, -1), s, 1e-5));
+    EXPECT_LT(s, 0.0);
+}
