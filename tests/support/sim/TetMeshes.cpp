@@ -1,0 +1,197 @@
+// Builders of small tetrahedral meshes for the simulation tests, in memory and as OBJ files.
+#include "tests/support/sim/TetMeshes.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <utility>
+
+using lumo::Vec3;
+
+namespace tetmeshes {
+
+std::array<int, 4> orient(const std::vector<Vec3<float>>& verts, std::array<int, 4> t) {
+    auto d = [&](int k) {
+        const Vec3<float>& p = verts[k];
+        return Vec3<double>(p.x, p.y, p.z);
+    };
+    Vec3<double> a = d(t[0]);
+    double triple = ((d(t[1]) - a) ^ (d(t[2]) - a)).dot(d(t[3]) - a);
+    if (triple > 0) std::swap(t[1], t[2]);
+    return t;
+}
+
+TetList oneTet() {
+    TetList l;
+    l.verts = {{0, 0, 0}, {0, 1, 0}, {1, 0, 0}, {0, 0, 1}};
+    l.tets = {{0, 1, 2, 3}};
+    return l;
+}
+
+TetList twoTets() {
+    TetList l = oneTet();
+    l.verts.push_back(Vec3<float>(1, 1, 1));
+    l.tets.push_back(orient(l.verts, {1, 2, 3, 4}));
+    return l;
+}
+
+namespace {
+
+// Five tetrahedra of the unit cell whose corner (X, Y, Z) has the vertex index idx(dx, dy, dz)
+// for dx, dy, dz in {0, 1}. The central tetrahedron takes the four corners of even global
+// parity X + Y + Z, so neighbouring cells cut their shared face along the same diagonal.
+template <class Index>
+void addFiveCell(TetList& l, int X, int Y, int Z, Index idx) {
+    int c[8];
+    bool evenCorner[8];
+    for (int k = 0; k < 8; ++k) {
+        int dx = k & 1, dy = (k >> 1) & 1, dz = (k >> 2) & 1;
+        c[k] = idx(dx, dy, dz);
+        evenCorner[k] = ((X + dx + Y + dy + Z + dz) % 2) == 0;
+    }
+    std::vector<int> even;
+    for (int k = 0; k < 8; ++k)
+        if (evenCorner[k]) even.push_back(k);
+    l.tets.push_back(orient(l.verts, {c[even[0]], c[even[1]], c[even[2]], c[even[3]]}));
+    for (int k = 0; k < 8; ++k) {
+        if (evenCorner[k]) continue;
+        // The three edge neighbours of an odd corner are its even corners.
+        int n[3];
+        for (int b = 0; b < 3; ++b) n[b] = k ^ (1 << b);
+        l.tets.push_back(orient(l.verts, {c[k], c[n[0]], c[n[1]], c[n[2]]}));
+    }
+}
+
+// Six tetrahedra of the unit cell around its main diagonal (0,0,0)-(1,1,1), one per order in
+// which the path along the cell's edges takes the three axes.
+template <class Index>
+void addSixCell(TetList& l, Index idx) {
+    const int orders[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
+    for (const auto& o : orders) {
+        int d[3] = {0, 0, 0};
+        int path[4];
+        path[0] = idx(0, 0, 0);
+        for (int s = 0; s < 3; ++s) {
+            d[o[s]] = 1;
+            path[s + 1] = idx(d[0], d[1], d[2]);
+        }
+        l.tets.push_back(orient(l.verts, {path[0], path[1], path[2], path[3]}));
+    }
+}
+
+}  // namespace
+
+TetList cubeOfFive(Vec3<float> origin) {
+    TetList l;
+    for (int k = 0; k < 8; ++k)
+        l.verts.push_back(origin +
+                          Vec3<float>(float(k & 1), float((k >> 1) & 1), float((k >> 2) & 1)));
+    addFiveCell(l, 0, 0, 0, [](int dx, int dy, int dz) { return dx + 2 * dy + 4 * dz; });
+    return l;
+}
+
+TetList beam(int n, Vec3<float> origin) {
+    TetList l;
+    for (int X = 0; X <= n; ++X)
+        for (int k = 0; k < 4; ++k)
+            l.verts.push_back(origin + Vec3<float>(float(X), float(k & 1), float(k >> 1)));
+    for (int X = 0; X < n; ++X)
+        addFiveCell(l, X, 0, 0, [X](int dx, int dy, int dz) { return 4 * (X + dx) + dy + 2 * dz; });
+    return l;
+}
+
+TetList gridCube(int cells, bool sixPerCell) {
+    TetList l;
+    const int s = cells + 1;
+    auto index = [s](int X, int Y, int Z) { return X + s * (Y + s * Z); };
+    for (int Z = 0; Z < s; ++Z)
+        for (int Y = 0; Y < s; ++Y)
+            for (int X = 0; X < s; ++X)
+                l.verts.push_back(Vec3<float>(float(X), float(Y), float(Z)));
+    for (int Z = 0; Z < cells; ++Z)
+        for (int Y = 0; Y < cells; ++Y)
+            for (int X = 0; X < cells; ++X) {
+                auto idx = [&](int dx, int dy, int dz) { return index(X + dx, Y + dy, Z + dz); };
+                if (sixPerCell)
+                    addSixCell(l, idx);
+                else
+                    addFiveCell(l, X, Y, Z, idx);
+            }
+    return l;
+}
+
+std::array<std::array<int, 3>, 4> outwardFaces(const std::array<int, 4>& t) {
+    return {{{t[0], t[1], t[2]}, {t[1], t[0], t[3]}, {t[2], t[1], t[3]}, {t[0], t[2], t[3]}}};
+}
+
+std::string objText(const TetList& list, bool sharedVertexLines) {
+    std::ostringstream os;
+    os.precision(9);
+    auto vline = [&](const Vec3<float>& p) {
+        os << "v " << p.x << " " << p.y << " " << p.z << "\n";
+    };
+    if (sharedVertexLines) {
+        for (const Vec3<float>& p : list.verts) vline(p);
+        for (const auto& t : list.tets)
+            for (const auto& f : outwardFaces(t))
+                os << "f " << f[0] + 1 << " " << f[1] + 1 << " " << f[2] + 1 << "\n";
+    } else {
+        int base = 0;
+        for (const auto& t : list.tets) {
+            for (int k = 0; k < 4; ++k) vline(list.verts[t[k]]);
+            std::array<int, 4> local{base, base + 1, base + 2, base + 3};
+            for (const auto& f : outwardFaces(local))
+                os << "f " << f[0] + 1 << " " << f[1] + 1 << " " << f[2] + 1 << "\n";
+            base += 4;
+        }
+    }
+    return os.str();
+}
+
+std::string writeObj(const TetList& list, bool sharedVertexLines) {
+    char path[] = "/tmp/tetmesh_XXXXXX.obj";
+    int fd = mkstemps(path, 4);
+    if (fd < 0) return "";
+    std::string text = objText(list, sharedVertexLines);
+    ssize_t written = write(fd, text.data(), text.size());
+    close(fd);
+    if (written != ssize_t(text.size())) return "";
+    return path;
+}
+
+boost::shared_ptr<TetMesh> makeMesh(const TetList& list, const Tetrahedron::Material& m) {
+    boost::shared_ptr<TetMesh> mesh(new TetMesh(m));
+    mesh->vert = list.verts;
+    mesh->restVert = list.verts;
+    for (const auto& t : list.tets) {
+        mesh->tets.push_back(Tetrahedron(t[0], t[1], t[2], t[3]));
+        Tetrahedron& e = mesh->tets.back();
+        e.updateNormals(mesh->vert);
+        e.material = m;
+        e.updateVolume(mesh->restVert);
+    }
+    mesh->velocities.assign(list.verts.size(), Vec3<float>(0, 0, 0));
+    return mesh;
+}
+
+boost::shared_ptr<TetMesh> loadMesh(const TetList& list, bool sharedVertexLines,
+                                    const Tetrahedron::Material& m) {
+    boost::shared_ptr<TetMesh> mesh(new TetMesh(m));
+    std::string path = writeObj(list, sharedVertexLines);
+    fflush(stdout);
+    int saved = dup(1);
+    int null = open("/dev/null", O_WRONLY);
+    if (null >= 0) dup2(null, 1);
+    mesh->loadobj(path.c_str());
+    fflush(stdout);
+    if (saved >= 0) dup2(saved, 1);
+    if (null >= 0) close(null);
+    if (saved >= 0) close(saved);
+    remove(path.c_str());
+    return mesh;
+}
+
+}  // namespace tetmeshes
