@@ -18,8 +18,8 @@ class TexFontData {
         float advance = 0;           // pen advance after the glyph
     };
 
-    static const int firstChar = 32;  // ' '
-    static const int lastChar = 126;  // '~'
+    static constexpr int firstChar = 32;  // ' '
+    static constexpr int lastChar = 126;  // '~'
 
     int pointSize;      // pixel size given to init (12 until then)
     float sizeFactorA;  // text line height (ascent + descent) in texels; 1 until init succeeds

@@ -11,8 +11,8 @@
 
 class GLTestWindow {
   public:
-    static const int kWidth = 640;
-    static const int kHeight = 480;
+    static constexpr int kWidth = 640;
+    static constexpr int kHeight = 480;
 
     // The window of this process: opened on the first call (glutInit, window, GLEW), its
     // context made current on every call. A test that builds its own GLUT window (and so calls
