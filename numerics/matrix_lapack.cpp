@@ -48,85 +48,93 @@ int lead(int rows) {
 }  // namespace
 
 void Matrix::eigSym(Matrix& V, Matrix& lambda, int) const {
-    if (m != n) throw size_mismatch();
+    // Local sizes: an output argument may be this very matrix.
+    const int rows = m, cols = n;
+    if (rows != cols) throw size_mismatch();
     Matrix A = transpose();
-    lambda = Matrix(n, 1);
+    lambda = Matrix(cols, 1);
     Matrix work(1, 1);
     int lwork = -1;
     int info = 0;
-    const int lda = lead(n);
-    dsyev_("V", "U", &n, A.data, &lda, lambda.data, work.data, &lwork, &info, 1, 1);
+    const int lda = lead(cols);
+    dsyev_("V", "U", &cols, A.data, &lda, lambda.data, work.data, &lwork, &info, 1, 1);
     lwork = static_cast<int>(work[0]);
     work = Matrix(lwork, 1);
-    dsyev_("V", "U", &n, A.data, &lda, lambda.data, work.data, &lwork, &info, 1, 1);
+    dsyev_("V", "U", &cols, A.data, &lda, lambda.data, work.data, &lwork, &info, 1, 1);
     V = A.transpose();
 }
 
 void Matrix::svd(Matrix& U, Matrix& S, Matrix& V) const {
-    const int mn = std::min(m, n), mx = std::max(m, n);
+    // Local sizes: an output argument may be this very matrix.
+    const int rows = m, cols = n;
+    const int mn = std::min(rows, cols), mx = std::max(rows, cols);
     Matrix A = transpose();
     S = Matrix(mn, 1);
-    Matrix Ut(m, m);
-    V = Matrix(n, n);
+    Matrix Ut(rows, rows);
+    V = Matrix(cols, cols);
     if (mn == 0) {
         // Nothing to factor: any orthogonal pair works, take the identities.
-        U = eye(m);
-        V = eye(n);
+        U = eye(rows);
+        V = eye(cols);
         return;
     }
     int lwork = 2 * std::max(3 * mn + mx, 5 * mn);
     Matrix work(lwork, 1);
     int info = 0;
-    dgesvd_("A", "A", &m, &n, A.data, &m, S.data, Ut.data, &m, V.data, &n, work.data, &lwork, &info,
-            1, 1);
+    dgesvd_("A", "A", &rows, &cols, A.data, &rows, S.data, Ut.data, &rows, V.data, &cols, work.data,
+            &lwork, &info, 1, 1);
     if (info != 0) std::fprintf(stderr, "error in Lsvd (returned %d)\n", info);
     U = Ut.transpose();
 }
 
 void Matrix::svdLarge(Matrix& U, Matrix& S, Matrix& V) const {
-    const int mn = std::min(m, n), mx = std::max(m, n);
+    // Local sizes: an output argument may be this very matrix.
+    const int rows = m, cols = n;
+    const int mn = std::min(rows, cols), mx = std::max(rows, cols);
     Matrix A = transpose();
     S = Matrix(mn, 1);
-    Matrix Ut(m, m);
-    V = Matrix(n, n);
+    Matrix Ut(rows, rows);
+    V = Matrix(cols, cols);
     if (mn == 0) {
-        U = eye(m);
-        V = eye(n);
+        U = eye(rows);
+        V = eye(cols);
         return;
     }
     int lwork = 2 * (std::max(mx, 4 * mx * mx + 4 * mx) + mn * mn);
     Matrix work(lwork, 1);
     std::vector<int> iwork(8 * static_cast<size_t>(mn));
     int info = 0;
-    dgesdd_("A", &m, &n, A.data, &m, S.data, Ut.data, &m, V.data, &n, work.data, &lwork,
-            iwork.data(), &info, 1);
+    dgesdd_("A", &rows, &cols, A.data, &rows, S.data, Ut.data, &rows, V.data, &cols, work.data,
+            &lwork, iwork.data(), &info, 1);
     if (info != 0) std::fprintf(stderr, "error in LsvdLarge (returned %d)\n", info);
     U = Ut.transpose();
 }
 
 int Matrix::qr(Matrix& Q, Matrix& R) const {
-    const int mn = std::min(m, n);
+    // Local sizes: an output argument may be this very matrix.
+    const int rows = m, cols = n;
+    const int mn = std::min(rows, cols);
     Matrix A = transpose();
     Matrix tau(mn, 1);
-    Matrix work(n, 1);
+    Matrix work(cols, 1);
     int info = 0;
-    const int lda = lead(m);
-    dgeqr2_(&m, &n, A.data, &lda, tau.data, work.data, &info);
+    const int lda = lead(rows);
+    dgeqr2_(&rows, &cols, A.data, &lda, tau.data, work.data, &info);
     if (info < 0) {
         std::printf("argument %d to dgeqr2 was bad\n", -info);
         return 0;
     }
     A = A.transpose();
-    Q = eye(m, m);
-    R = zeros(m, n);
+    Q = eye(rows, rows);
+    R = zeros(rows, cols);
     for (int i = 0; i < mn; ++i)
-        for (int j = i; j < n; ++j) R(i, j) = A(i, j);
+        for (int j = i; j < cols; ++j) R(i, j) = A(i, j);
     // Q = H(0) H(1) ... H(mn-1), H(k) = I - tau[k] v v^T with v = (0.., 1, A(k+1.., k)).
     for (int k = 0; k < mn; ++k) {
-        Matrix v = zeros(m, 1);
+        Matrix v = zeros(rows, 1);
         v[k] = 1.0;
-        for (int i = k + 1; i < m; ++i) v[i] = A(i, k);
-        Matrix H = eye(m, m);
+        for (int i = k + 1; i < rows; ++i) v[i] = A(i, k);
+        Matrix H = eye(rows, rows);
         H -= (v * v.transpose()) * tau[k];
         Q = Q * H;
     }

@@ -265,3 +265,17 @@ TEST(LinLeastSq, EqualityConstrained) {
     EXPECT_THROW(Matrix::linLeastSq(A, c, Matrix::zeros(4, 3), Matrix::zeros(4, 1)),
                  Matrix::size_mismatch);
 }
+
+TEST(Decompositions, OutputsMayAliasTheOperand) {
+    std::mt19937 rng(41);
+    Matrix A = randomMatrix(4, 3, rng);
+    Matrix U, S, V = A.copy();
+    V.svd(U, S, V);  // V is the operand and an output
+    EXPECT_LT(maxAbsDiff(U * padDiag(S, 4, 3) * V.transpose(), A), kTol);
+    Matrix Q = A.copy(), R;
+    ASSERT_EQ(Q.qr(Q, R), 1);
+    EXPECT_LT(maxAbsDiff(Q * R, A), kTol);
+    Matrix sym = A.transpose() * A, lambda = sym.copy(), W;
+    lambda.eigSym(W, lambda);
+    EXPECT_LT(maxAbsDiff(W * padDiag(lambda, 3, 3) * W.transpose(), sym), kTol);
+}
