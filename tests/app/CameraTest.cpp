@@ -1,0 +1,180 @@
+// Camera maths: defaults, the projection and model-view matrices, and the orbit, pan and dolly
+// drags of the interactive camera.
+#include <GL/glew.h>
+#include <GL/glu.h>
+
+#include <cmath>
+
+#include "app/Camera.h"
+#include "tests/support/gl/GLTestWindow.h"
+
+namespace {
+
+// A camera on a fixed 640 x 480 window that records redraw requests.
+class TestView : public InteractiveCameraView {
+  public:
+    int width() override { return 640; }
+    int height() override { return 480; }
+    bool shiftActive() override { return shift; }
+    void refresh() override { ++refreshes; }
+    bool shift = false;
+    int refreshes = 0;
+};
+
+void currentMatrix(GLenum which, double* m) {
+    glGetDoublev(which, m);
+}
+
+// Drags from (x0, y0) to (x1, y1) with the given button (0 left, 1 middle, 2 right).
+void drag(TestView& v, int button, int x0, int y0, int x1, int y1) {
+    v.mouse(button, true, x0, y0);
+    v.motion(x1, y1);
+    v.mouse(button, false, x1, y1);
+}
+
+}  // namespace
+
+TEST(Camera, Defaults) {
+    TestView v;
+    EXPECT_TRUE(v.orbitMode);
+    EXPECT_EQ(v.zNear, 0.1);
+    EXPECT_EQ(v.zFar, 100.0);
+    EXPECT_FALSE(v.orthographic);
+    EXPECT_EQ(v.fovy, 45.0);
+    EXPECT_EQ(v.position.x, 0.0);
+    EXPECT_EQ(v.position.y, 0.0);
+    EXPECT_EQ(v.position.z, 10.0);
+    EXPECT_EQ(v.orientation.a, 1.0);
+    EXPECT_EQ(v.orientation.v.len(), 0.0);
+    EXPECT_EQ(v.buttonState, 0);
+    EXPECT_EQ(v.lastX, 0);
+    EXPECT_EQ(v.lastY, 0);
+    EXPECT_DOUBLE_EQ(v.aspect(), 640.0 / 480.0);
+}
+
+class CameraGL : public GLTest {};
+
+TEST_F(CameraGL, DefaultProjectionAndModelview) {
+    TestView v;
+    double got[16], want[16];
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    v.applyProjection();
+    currentMatrix(GL_PROJECTION_MATRIX, got);
+    glLoadIdentity();
+    gluPerspective(45.0, 4.0 / 3.0, 0.1, 100.0);
+    currentMatrix(GL_PROJECTION_MATRIX, want);
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(got[i], want[i], 1e-6) << i;
+
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    v.applyModelview();
+    currentMatrix(GL_MODELVIEW_MATRIX, got);
+    // A pure translation by (0, 0, -10): column-major, translation in elements 12..14.
+    for (int i = 0; i < 16; ++i) {
+        double expected = (i % 5 == 0) ? 1.0 : 0.0;
+        if (i == 14) expected = -10.0;
+        EXPECT_DOUBLE_EQ(got[i], expected) << i;
+    }
+    glLoadIdentity();
+}
+
+TEST_F(CameraGL, ModelviewMapsWorldPointsIntoTheCameraFrame) {
+    TestView v;
+    v.orientation = lumo::Quaternion::rod(lumo::Vec3<double>(0.3, -0.7, 0.2));
+    v.position = lumo::Vec3<double>(1.0, 2.0, 8.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    v.applyModelview();
+    double m[16];
+    currentMatrix(GL_MODELVIEW_MATRIX, m);
+    glLoadIdentity();
+    const lumo::Vec3<double> p(-2.0, 0.5, 3.0);
+    lumo::Vec3<double> want = rotateByInverseQuaternion(v.orientation, p - v.position);
+    for (int r = 0; r < 3; ++r) {
+        double got = m[r] * p.x + m[4 + r] * p.y + m[8 + r] * p.z + m[12 + r];
+        // GL keeps the matrix in single precision; the translation is converted to float.
+        EXPECT_NEAR(got, want[r], 1e-5) << r;
+    }
+}
+
+TEST(Camera, ShiftMiddleDragPansByTheViewHeightAtTheOrigin) {
+    TestView v;
+    v.shift = true;
+    drag(v, 1, 100, 0, 100, 480);
+    // s = 2 tan(22.5 deg) 10 + 0.01 = 8.2942...; a full window height moves the camera up.
+    const double s = 2.0 * std::tan(M_PI / 8.0) * 10.0 + 0.01;
+    EXPECT_NEAR(s, 8.294, 5e-4);
+    EXPECT_NEAR(v.position.x, 0.0, 1e-12);
+    EXPECT_NEAR(v.position.y, s, 1e-12);
+    EXPECT_NEAR(v.position.z, 10.0, 1e-12);
+    EXPECT_EQ(v.orientation.a, 1.0);
+
+    // Horizontally: a drag to the right moves the camera left.
+    TestView h;
+    h.shift = true;
+    drag(h, 1, 0, 0, 240, 0);
+    EXPECT_NEAR(h.position.x, -0.5 * s, 1e-12);
+}
+
+TEST(Camera, RightDragDolliesTenUnitsPerWindowHeight) {
+    TestView v;
+    drag(v, 2, 10, 100, 10, 340);
+    EXPECT_NEAR(v.position.z, 15.0, 1e-12);
+    EXPECT_NEAR(v.position.x, 0.0, 1e-12);
+    EXPECT_NEAR(v.position.y, 0.0, 1e-12);
+    drag(v, 2, 10, 340, 10, 100);
+    EXPECT_NEAR(v.position.z, 10.0, 1e-12);
+}
+
+TEST(Camera, MiddleDragOrbitsAtAFixedDistanceFromTheOrigin) {
+    TestView v;
+    v.position = lumo::Vec3<double>(1.0, 2.0, 9.0);
+    const double distance = v.position.len();
+    // The origin's place in the camera's view before the drags.
+    lumo::Vec3<double> seen =
+        rotateByInverseQuaternion(v.orientation, lumo::Vec3<double>(0, 0, 0) - v.position);
+    drag(v, 1, 320, 240, 500, 100);
+    drag(v, 1, 500, 100, 20, 400);
+    EXPECT_NEAR(v.position.len(), distance, 1e-9);
+    lumo::Vec3<double> after =
+        rotateByInverseQuaternion(v.orientation, lumo::Vec3<double>(0, 0, 0) - v.position);
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(after[k], seen[k], 1e-9);
+    // The orientation really turned.
+    EXPECT_LT(v.orientation.a, 0.999);
+}
+
+TEST(Camera, RotationInPlaceKeepsThePosition) {
+    TestView v;
+    v.orbitMode = false;
+    drag(v, 1, 0, 0, 48, 0);
+    EXPECT_EQ(v.position.z, 10.0);
+    // Turned by 0.1 rad about world y.
+    EXPECT_NEAR(v.orientation.a, std::cos(0.05), 1e-12);
+    EXPECT_NEAR(v.orientation.v.y, std::sin(0.05), 1e-12);
+}
+
+TEST(Camera, MotionWithoutButtonOnlyTracksThePointer) {
+    TestView v;
+    v.motion(33, 44);
+    EXPECT_EQ(v.lastX, 33);
+    EXPECT_EQ(v.lastY, 44);
+    EXPECT_EQ(v.refreshes, 1);
+    EXPECT_EQ(v.position.z, 10.0);
+    EXPECT_EQ(v.orientation.a, 1.0);
+    // A left drag does not move the camera either.
+    drag(v, 0, 0, 0, 300, 300);
+    EXPECT_EQ(v.position.z, 10.0);
+    EXPECT_EQ(v.orientation.a, 1.0);
+}
+
+TEST(Camera, MouseBookkeeping) {
+    TestView v;
+    EXPECT_TRUE(v.mouse(2, true, 5, 6));
+    EXPECT_EQ(v.buttonState, 3);
+    EXPECT_EQ(v.lastX, 5);
+    EXPECT_EQ(v.lastY, 6);
+    v.mouse(2, false, 7, 8);
+    EXPECT_EQ(v.buttonState, 0);
+    EXPECT_EQ(v.refreshes, 0);
+}

@@ -1,0 +1,147 @@
+// The scene description reader: a hand-written file in the exact token layout, defaults, and
+// the rejection of bad headers, class versions and truncated files.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include <boost/archive/archive_exception.hpp>
+
+#include "app/SceneDescription.h"
+
+namespace {
+
+// drawTets 1; tet mesh "body tets.obj" with E 3000, nu 0.3, threshold 750, yield 0.002,
+// maximum 50, creep 1.5; bound mesh "skin.obj", material "stone grey" with two textures (one
+// with blanks); two objects (the first with the object preamble); two springs (the first with
+// the spring preamble).
+const char* kFullFile =
+    "22 serialization::archive 6 0 0 1 0 0 13 body tets.obj 3000 0.3 750 0.002 50 1.5 "
+    "0 0 8 skin.obj 0 0 10 stone grey 0 0 2 0 14 my texture.png 5 b.png "
+    "0 0 2 0 0 0 4 rock 1 2 3 4.5 5.5 6.5 0.75 3 mat 1 0 3 t.p 5 chalk 0 0 0 -1 0 0 7 0 0 0 "
+    "0 0 2 0 0 0 3 0.2 0.3 0.1 1 2 3 5 0.5 0.25 0.125 -1 -2 -3\n";
+
+SceneDescription read(const std::string& text) {
+    std::istringstream in(text);
+    SceneDescription d;
+    readSceneDescription(in, d);
+    return d;
+}
+
+// The archive exception code of reading text, or -1 when it reads.
+int failureCode(const std::string& text) {
+    try {
+        read(text);
+    } catch (const boost::archive::archive_exception& e) {
+        return e.code;
+    }
+    return -1;
+}
+
+}  // namespace
+
+TEST(SceneDescription, Defaults) {
+    SceneDescription d;
+    EXPECT_TRUE(d.tetMesh.file.empty());
+    EXPECT_EQ(d.tetMesh.fractureThreshold, 1000.0);
+    EXPECT_EQ(d.tetMesh.material.plasticYield, 0.001);
+    EXPECT_EQ(d.tetMesh.material.plasticMax, 100.0);
+    EXPECT_EQ(d.tetMesh.material.plasticCreep, 2.0);
+    EXPECT_EQ(d.tetMesh.material.youngsModulus, 25000.0);
+    EXPECT_EQ(d.tetMesh.material.poissonRatio, 0.1);
+    EXPECT_TRUE(d.boundMesh.file.empty());
+    EXPECT_TRUE(d.boundMesh.material.name.empty());
+    EXPECT_TRUE(d.boundMesh.material.textures.empty());
+    EXPECT_TRUE(d.objects.empty());
+    EXPECT_TRUE(d.springs.empty());
+    SceneDescription::BasicObject o;
+    EXPECT_EQ(o.value, 1.0);
+    EXPECT_EQ(o.vecf.x, 0.0f);
+    EXPECT_EQ(o.vecd.z, 0.0);
+}
+
+TEST(SceneDescription, ReadsEveryFieldInFileOrder) {
+    SceneDescription d = read(kFullFile);
+    EXPECT_TRUE(d.drawTets);
+    EXPECT_EQ(d.tetMesh.file, "body tets.obj");
+    EXPECT_EQ(d.tetMesh.material.youngsModulus, 3000.0);
+    EXPECT_EQ(d.tetMesh.material.poissonRatio, 0.3);
+    EXPECT_EQ(d.tetMesh.fractureThreshold, 750.0);
+    EXPECT_EQ(d.tetMesh.material.plasticYield, 0.002);
+    EXPECT_EQ(d.tetMesh.material.plasticMax, 50.0);
+    EXPECT_EQ(d.tetMesh.material.plasticCreep, 1.5);
+
+    EXPECT_EQ(d.boundMesh.file, "skin.obj");
+    EXPECT_EQ(d.boundMesh.material.name, "stone grey");
+    ASSERT_EQ(d.boundMesh.material.textures.size(), 2u);
+    EXPECT_EQ(d.boundMesh.material.textures[0], "my texture.png");
+    EXPECT_EQ(d.boundMesh.material.textures[1], "b.png");
+
+    ASSERT_EQ(d.objects.size(), 2u);
+    const SceneDescription::BasicObject& o = d.objects[0];
+    EXPECT_EQ(o.name, "rock");
+    EXPECT_EQ(o.vecf.x, 1.0f);
+    EXPECT_EQ(o.vecf.y, 2.0f);
+    EXPECT_EQ(o.vecf.z, 3.0f);
+    EXPECT_EQ(o.vecd.x, 4.5);
+    EXPECT_EQ(o.vecd.y, 5.5);
+    EXPECT_EQ(o.vecd.z, 6.5);
+    EXPECT_EQ(o.value, 0.75);
+    EXPECT_EQ(o.material.name, "mat");
+    ASSERT_EQ(o.material.textures.size(), 1u);
+    EXPECT_EQ(o.material.textures[0], "t.p");
+    EXPECT_EQ(d.objects[1].name, "chalk");
+    EXPECT_EQ(d.objects[1].vecf.x, 0.0f);
+    EXPECT_EQ(d.objects[1].vecd.x, -1.0);
+    EXPECT_EQ(d.objects[1].value, 7.0);
+    EXPECT_TRUE(d.objects[1].material.textures.empty());
+
+    ASSERT_EQ(d.springs.size(), 2u);
+    EXPECT_EQ(d.springs[0].tet, 3);
+    EXPECT_EQ(d.springs[0].bary[0], 0.2f);
+    EXPECT_EQ(d.springs[0].bary[1], 0.3f);
+    EXPECT_EQ(d.springs[0].bary[2], 0.1f);
+    // The fourth weight is not stored: the default spring's 0.25.
+    EXPECT_EQ(d.springs[0].bary[3], 0.25f);
+    EXPECT_EQ(d.springs[0].pos.x, 1.0f);
+    EXPECT_EQ(d.springs[0].pos.z, 3.0f);
+    EXPECT_EQ(d.springs[1].tet, 5);
+    EXPECT_EQ(d.springs[1].bary[2], 0.125f);
+    EXPECT_EQ(d.springs[1].pos.y, -2.0f);
+}
+
+TEST(SceneDescription, EmptyBoundMeshAndLists) {
+    SceneDescription d = read(
+        "22 serialization::archive 6 0 0 0 0 0 5 a.obj 25000 0.1 1000 0.001 100 2 "
+        "0 0 0  0 0 0  0 0 0 0 0 0 0 0 0 0 0 0");
+    EXPECT_FALSE(d.drawTets);
+    EXPECT_EQ(d.tetMesh.file, "a.obj");
+    EXPECT_TRUE(d.boundMesh.file.empty());
+    EXPECT_TRUE(d.boundMesh.material.textures.empty());
+    EXPECT_TRUE(d.objects.empty());
+    EXPECT_TRUE(d.springs.empty());
+}
+
+TEST(SceneDescription, RejectsBadHeadersVersionsAndTruncation) {
+    using boost::archive::archive_exception;
+    std::string good = kFullFile;
+    EXPECT_EQ(failureCode(good), -1);
+    EXPECT_EQ(failureCode(""), archive_exception::input_stream_error);
+    EXPECT_EQ(failureCode("22 serialization::archivX 6 0 0 1"),
+              archive_exception::invalid_signature);
+    EXPECT_EQ(failureCode("21 serialization::archiv 6 0 0 1"),
+              archive_exception::invalid_signature);
+    std::string v7 = good;
+    v7.replace(v7.find(" 6 "), 3, " 7 ");
+    EXPECT_EQ(failureCode(v7), archive_exception::unsupported_version);
+    // Class version 1 on the SceneDescription preamble.
+    std::string cv = good;
+    cv.replace(cv.find("6 0 0 1"), 7, "6 0 1 1");
+    EXPECT_EQ(failureCode(cv), archive_exception::unsupported_class_version);
+    // The file ends inside the spring list.
+    std::string cut = good.substr(0, good.find(" 5 0.5"));
+    EXPECT_EQ(failureCode(cut), archive_exception::input_stream_error);
+    // A word where a number belongs.
+    std::string word = good;
+    word.replace(word.find("3000"), 4, "lots");
+    EXPECT_NE(failureCode(word), -1);
+}
