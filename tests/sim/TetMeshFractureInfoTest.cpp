@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/TetMeshFractureInfo.h"
-#include "tests/support/sim/TetMeshes.h"
+#include "tests/support/sim/FractureMeshes.h"
 
 namespace {
 
@@ -19,31 +19,13 @@ Tetrahedron slots(int s0, int s1, int s2, int s3) {
     return Tetrahedron(s0, s3, s1, s2);
 }
 
-// Runs f with standard output captured and returns what it printed.
-template <class F>
-std::string stdoutOf(F f) {
-    fflush(stdout);
-    testing::internal::CaptureStdout();
-    f();
-    fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
+using fracturemeshes::stdoutOf;
 
-// Eight tetrahedra around the origin (vertex 0), one per octant, with the axis points
-// +x = 1, -x = 2, +y = 3, -y = 4, +z = 5, -z = 6, built with outward-wound faces so that
-// neighbours see their shared face with opposite windings. Tetrahedron 4a + 2b + c lies in the
-// octant with x sign (-1)^a, y sign (-1)^b, z sign (-1)^c.
+// The octahedral star as bare elements (only their vertex indices matter here).
 std::vector<Tetrahedron> octahedronStar() {
-    std::vector<lumo::Vec3<float>> pos = {{0, 0, 0},  {1, 0, 0}, {-1, 0, 0}, {0, 1, 0},
-                                          {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
     std::vector<Tetrahedron> tets;
-    for (int a = 0; a < 2; ++a) {
-        for (int b = 0; b < 2; ++b) {
-            for (int c = 0; c < 2; ++c) {
-                std::array<int, 4> t = tetmeshes::orient(pos, {0, 1 + a, 3 + b, 5 + c});
-                tets.push_back(Tetrahedron(t[0], t[1], t[2], t[3]));
-            }
-        }
+    for (const auto& t : fracturemeshes::octahedronStar().tets) {
+        tets.push_back(Tetrahedron(t[0], t[1], t[2], t[3]));
     }
     return tets;
 }
