@@ -47,7 +47,7 @@ TEST_F(TexFontDraw, ConstructionMakesATextureNameAndDefaults) {
         EXPECT_EQ(data.letterSpacing, 1.0f);
         EXPECT_TRUE(data.glyphs.empty());
         name = data.texture;
-        ASSERT_TRUE(data.init("fonts/Vera.ttf", 12));
+        ASSERT_TRUE(data.init(GLTestWindow::repoPath("fonts/Vera.ttf").c_str(), 12));
         EXPECT_TRUE(glIsTexture(name));
     }
     EXPECT_FALSE(glIsTexture(name));  // the destructor deleted it
@@ -55,7 +55,7 @@ TEST_F(TexFontDraw, ConstructionMakesATextureNameAndDefaults) {
 
 TEST_F(TexFontDraw, InitRasterisesPrintableAsciiIntoTheTexture) {
     TexFontData data;
-    ASSERT_TRUE(data.init("fonts/Vera.ttf", 12));
+    ASSERT_TRUE(data.init(GLTestWindow::repoPath("fonts/Vera.ttf").c_str(), 12));
     EXPECT_EQ(data.pointSize, 12);
     ASSERT_EQ(data.glyphs.size(), size_t(TexFontData::lastChar - TexFontData::firstChar + 1));
     // Vera's ascent + descent is about 1.16 em: 12 px gives a line of 13 to 15 texels.
@@ -82,7 +82,7 @@ TEST_F(TexFontDraw, InitRasterisesPrintableAsciiIntoTheTexture) {
 
 TEST_F(TexFontDraw, DrawnTextFitsTheSizeFactorHeightAndMovesThePen) {
     TexFontData data;
-    ASSERT_TRUE(data.init("fonts/Vera.ttf", 12));
+    ASSERT_TRUE(data.init(GLTestWindow::repoPath("fonts/Vera.ttf").c_str(), 12));
     float x = 50, y = 200;
     float width = data.drawString("Hgjy|", x, y, 1, 1, -1, -1);
     EXPECT_GT(width, 20.0f);
@@ -113,7 +113,7 @@ TEST_F(TexFontDraw, DrawnTextFitsTheSizeFactorHeightAndMovesThePen) {
 
 TEST_F(TexFontDraw, NewlineStartsALineBelowAndUnknownCharactersAreSkipped) {
     TexFontData data;
-    ASSERT_TRUE(data.init("fonts/Vera.ttf", 12));
+    ASSERT_TRUE(data.init(GLTestWindow::repoPath("fonts/Vera.ttf").c_str(), 12));
     float x = 10, y = 300;
     float width = data.drawString("AB\nA\x01\xff", x, y, 1, 1, -1, -1);
     EXPECT_FLOAT_EQ(y, 300 - data.sizeFactorA * data.sizeFactorB * data.lineSpacing);
@@ -138,16 +138,17 @@ TEST_F(TexFontDraw, MissingFileOrBadSizeFailsCleanly) {
     EXPECT_EQ(GLTestWindow::get().countDiffering({0, 0, 0}), 0);
 
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(data.init("fonts/Vera.ttf", 0));
+    EXPECT_FALSE(data.init(GLTestWindow::repoPath("fonts/Vera.ttf").c_str(), 0));
     EXPECT_NE(testing::internal::GetCapturedStderr().find("size 0"), std::string::npos);
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(data.init("fonts/Vera-LICENSE.txt", 12));  // not a font
+    EXPECT_FALSE(
+        data.init(GLTestWindow::repoPath("fonts/Vera-LICENSE.txt").c_str(), 12));  // not a font
     EXPECT_FALSE(testing::internal::GetCapturedStderr().empty());
 }
 
 TEST_F(TexFontDraw, DrawingLeavesTheCallersStateAlone) {
     TexFontData data;
-    ASSERT_TRUE(data.init("fonts/Vera.ttf", 12));
+    ASSERT_TRUE(data.init(GLTestWindow::repoPath("fonts/Vera.ttf").c_str(), 12));
     glEnable(GL_LIGHTING);
     float x = 5, y = 5;
     data.drawString("state", x, y, 1, 1, -1, -1);

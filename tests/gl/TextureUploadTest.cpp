@@ -3,6 +3,7 @@
 #include "platform/image/image.h"
 #include "tests/support/gl/GLTestWindow.h"
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ class TextureUpload : public GLTest {
   protected:
     void SetUp() override {
         GLTest::SetUp();
+        lumo::imageSetPow2Mode(lumo::IMAGE_POW2_UNDECIDED);  // as at the start of a process
         glGenTextures(1, &tex_);
         glBindTexture(GL_TEXTURE_2D, tex_);
     }
@@ -86,7 +88,7 @@ TEST_F(TextureUpload, FirstUploadDecidesThePow2ModeFromTheExtensions) {
               std::string("NOTE: image pow2 mode has been set: ") + (npot ? "off" : "on") + "\n");
 }
 
-TEST_F(TextureUpload, EmptyImageDoesNotDecideTheMode) {
+TEST_F(TextureUpload, EmptyImageStillDecidesTheMode) {
     // The placeholder is 8 x 8, but it still goes through the decision.
     testing::internal::CaptureStderr();
     Image<unsigned char>().initTexture(GL_MODULATE);
@@ -154,4 +156,27 @@ TEST_F(TextureUpload, ChannelCountChoosesTheFormat) {
     EXPECT_EQ(level0(GL_TEXTURE_INTERNAL_FORMAT), GL_LUMINANCE);
     EXPECT_EQ(bytes(GL_LUMINANCE, 1), std::vector<unsigned char>(grey.data, grey.data + 21));
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST(TextureUploadWithoutNpot, ModeOnIsChosenAndPrintedWhenTheExtensionIsMissing) {
+    // Mesa drops the extension from the string on request; this must happen before the
+    // window (and its context) is made, so the test only runs when it comes first in its process.
+    setenv("MESA_EXTENSION_OVERRIDE", "-GL_ARB_texture_non_power_of_two", 1);
+    GLTestWindow::get().reset();
+    std::string ext = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    if (ext.find("texture_non_power_of_two") != std::string::npos) {
+        GTEST_SKIP() << "the GL context was made before the override";
+    }
+    ASSERT_EQ(lumo::imageGetPow2Mode(), lumo::IMAGE_POW2_UNDECIDED);
+    GLuint tex;
+    glGenTextures(1, &tex);
+    glBindTexture(GL_TEXTURE_2D, tex);
+    testing::internal::CaptureStderr();
+    pattern(100, 64, 3).initTexture(GL_MODULATE);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "NOTE: image pow2 mode has been set: on\n");
+    EXPECT_EQ(lumo::imageGetPow2Mode(), lumo::IMAGE_POW2_ON);
+    GLint w = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+    EXPECT_EQ(w, 128);
+    glDeleteTextures(1, &tex);
 }

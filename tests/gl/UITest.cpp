@@ -144,7 +144,7 @@ TEST_F(UIText, LongTextIsCutAt1023Characters) {
 TEST_F(UIText, InstalledVeraFontDrawsHudTextInItsColourAndHeight) {
     TexFont font;
     TexFontData* data = new TexFontData();
-    ASSERT_TRUE(data->init("fonts/Vera.ttf", 12));
+    ASSERT_TRUE(data->init(GLTestWindow::repoPath("fonts/Vera.ttf").c_str(), 12));
     font.fontData = CountedRef<TexFontData>(data);
     EXPECT_EQ(*font.fontData.count, 1);
     font.scaleX = font.scaleY =

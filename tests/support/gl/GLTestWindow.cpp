@@ -59,6 +59,12 @@ void GLTestWindow::reset() {
     }
 }
 
+std::string GLTestWindow::repoPath(const char* relative) {
+    std::string here = __FILE__;  // <root>/tests/support/gl/GLTestWindow.cpp
+    for (int up = 0; up < 4; ++up) here.erase(here.find_last_of('/'));
+    return here + "/" + relative;
+}
+
 lumo::Image<unsigned char> GLTestWindow::readPixels(int x, int y, int w, int h) const {
     lumo::Image<unsigned char> image(w, h, 4);
     glFinish();

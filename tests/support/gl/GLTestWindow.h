@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <string>
 
 class GLTestWindow {
   public:
@@ -20,6 +21,10 @@ class GLTestWindow {
     static GLTestWindow& get();
 
     int windowId() const { return id_; }
+
+    // Absolute path of a file of the source tree, e.g. repoPath("fonts/Vera.ttf"), so tests
+    // find data whatever their working directory.
+    static std::string repoPath(const char* relative);
 
     // Puts back the state tests rely on: frame buffer 0 with draw and read buffer GL_BACK,
     // viewport the whole window, identity projection, model-view and texture matrices (so the
