@@ -47,6 +47,21 @@ Matrix SparseMatrix::svd(double& sigma, int smallest) {
         std::printf("biggest is %f\n", smax);
         c = 1.1 * smax * smax;  // c - A^T A is positive definite, largest where A^T A is least
     }
+    if (smallest && !std::isfinite(c)) {  // the largest value failed: no shift to work with
+        sigma = nan;
+        Matrix v = Matrix::zeros(n, 1);
+        return v;
+    }
+    bool zero = true;
+    for (int k = 0; k < nz; ++k) zero = zero && x[k] == 0.0;
+    if (zero && n > 0) {
+        // A^T A = 0: every singular value is 0, and Lanczos cannot start from a zero image.
+        sigma = 0.0;
+        std::printf("deleted select\n");
+        Matrix v = Matrix::zeros(n, 1);
+        v[0] = 1.0;
+        return v;
+    }
     if (n == 1) {
         // A single column: A^T A is the 1 x 1 matrix |column|^2 (ARPACK needs n >= 2).
         double lambda = 0.0;

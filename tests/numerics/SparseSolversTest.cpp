@@ -264,6 +264,20 @@ TEST(SparseSolversIterative, SingularValuesAgreeWithDenseSvd) {
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(sigma, 5.0);
     EXPECT_EQ(v[0], 1.0);
+
+    SparseMatrix Z(Matrix::zeros(4, 3));  // every singular value is 0
+    testing::internal::CaptureStdout();
+    v = Z.svd(sigma, 0);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(sigma, 0.0);
+
+    SparseMatrix E(3, 0, 1);  // no columns: ARPACK refuses, and the failure is printed
+    testing::internal::CaptureStdout();
+    v = E.svd(sigma, 0);
+    fflush(stdout);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "info is -1,ido is 99\ndeleted select\n");
+    EXPECT_TRUE(std::isnan(sigma));
+    EXPECT_EQ(v.m, 0);
 }
 
 TEST(SparseSolversDeathTest, ShapeAssertions) {
