@@ -345,6 +345,9 @@ void cleanInteractions(Mesh& mesh) {
 }  // namespace
 
 int Mesh::loadobj(const char* path, std::vector<std::string>* unknownLines) {
+    // restVert is cleared too, so that a failed read never leaves the rest pose of an earlier
+    // mesh behind; a successful read copies vert into it.
+    restVert.clear();
     vert.clear();
     tvert.clear();
     norm.clear();

@@ -234,6 +234,7 @@ TEST(MeshObj, UnopenableFileLeavesTheMeshCleared) {
     EXPECT_TRUE(m.vert.empty());
     EXPECT_TRUE(m.tris.empty());
     EXPECT_TRUE(m.tvert.empty());
+    EXPECT_TRUE(m.restVert.empty());
 }
 
 // Faces naming vertices (or, with vt lines, texture coordinates) outside their lists are
