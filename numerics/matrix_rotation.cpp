@@ -51,8 +51,8 @@ Matrix Matrix::matrix2rod() const {
         return r;
     }
     if (c < 0.0 && s < kNearPiSine) return rodNearPi(R, c, theta, w);
-    const double scale = (1.0 / (2.0 * s)) * theta;
-    for (int i = 0; i < 3; ++i) r[i] = w[i] * scale;
+    const double inv = 1.0 / (2.0 * s);
+    for (int i = 0; i < 3; ++i) r[i] = w[i] * inv * theta;
     return r;
 }
 

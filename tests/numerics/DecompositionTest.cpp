@@ -93,8 +93,10 @@ TEST(EigSym, RandomSymmetricIsReproduced) {
     }
 }
 
-TEST(EigSym, NonSquareThrowsWithoutSizes) {
+TEST(EigSym, EmptyIsAcceptedAndNonSquareThrows) {
     Matrix V, lambda;
+    Matrix::zeros(0, 0).eigSym(V, lambda);  // empty: no LAPACK argument error
+    EXPECT_EQ(lambda.m, 0);
     try {
         Matrix::zeros(2, 3).eigSym(V, lambda, 0);
         FAIL() << "no exception";
@@ -203,6 +205,7 @@ TEST(Det, CofactorExpansion) {
     EXPECT_EQ(fromList(1, 1, {7}).det(), 7.0);
     EXPECT_EQ(fromList(3, 3, {2, 0, 1, 1, 3, 2, 1, 1, 2}).det(), 6.0);
     EXPECT_EQ(Matrix::eye(5).det(), 1.0);
+    EXPECT_EQ(Matrix(0, 0).det(), 1.0);  // the empty product
     double d = 1.0;
     EXPECT_EQ(captureStdout([&] { d = Matrix::zeros(2, 3).det(); }),
               "can you get det of non-square matrix\n");
