@@ -114,6 +114,4 @@ class Scene {
     void loadSurfaceTexture(const char* imageFile);
     // Replays the next record of the replay file (key 'p').
     void replayNextFracture(std::vector<TetMeshFractureInfo>& frac, int& loaded, int& index);
-    // Whether a replay record's indices fit the mesh as it stands.
-    bool fitsMesh(const TetMeshFractureInfo& info) const;
 };

@@ -81,21 +81,6 @@ void Scene::handleKeyboard(unsigned char key, int, int) {
     }
 }
 
-bool Scene::fitsMesh(const TetMeshFractureInfo& info) const {
-    const int tets = int(tetMesh->tets.size());
-    const int verts = int(tetMesh->vert.size());
-    if (info.vertex < 0 || info.vertex >= verts) return false;
-    for (int t : info.aboveTets)
-        if (t < 0 || t >= tets) return false;
-    for (int t : info.belowTets)
-        if (t < 0 || t >= tets) return false;
-    for (const TetMeshFractureInfo::SeparatingTriangle& s : info.separatingTriangles)
-        if (s.aboveTet < 0 || s.aboveTet >= tets || s.belowTet < 0 || s.belowTet >= tets ||
-            s.face < 0 || s.face > 3)
-            return false;
-    return true;
-}
-
 void Scene::replayNextFracture(std::vector<TetMeshFractureInfo>& frac, int& loaded, int& index) {
     if (!loaded) {
         try {
@@ -110,16 +95,10 @@ void Scene::replayNextFracture(std::vector<TetMeshFractureInfo>& frac, int& load
 
     TetMeshFractureInfo& info = frac[index];
     index += 1;
-    if (!fitsMesh(info)) {
-        fprintf(stderr,
-                "%s: fracture record %d names vertices or tetrahedra the mesh lacks; "
-                "skipped\n",
-                kReplayPath, index - 1);
-        return;
-    }
-    // The split vertex's copy is appended at the end of the vertex arrays; a log written while
-    // the mesh had more vertices (separated edges) names a later index, which would point past
-    // the arrays.
+    // The split vertex's copy is appended at the end of the vertex arrays. A log written while
+    // the mesh had more vertices (edges separated during the run) names a later index, which
+    // would point past the arrays. A record that does not fit the mesh otherwise is refused by
+    // debugFracture with a message, and then nothing is cut.
     info.newVertex = int(tetMesh->vert.size());
     tetMesh->recentFractures.clear();
     tetMesh->debugFracture(info);
