@@ -1,0 +1,302 @@
+// The cutting driver on hand-built crossings of the two-tetrahedron crack: classification of a
+// surface triangle, the split case it gets, the rewritten and appended triangles, the copies
+// each side takes, the links and every printed line.
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "sim/SplitContext.h"
+#include "tests/support/sim/BoundMeshes.h"
+
+using boundmeshes::captureStdout;
+using boundmeshes::Crack;
+using boundmeshes::V3;
+
+namespace {
+
+// Bindings come from a 4x4 least-squares solve stored as float: ~1e-6 on these coordinates.
+const double kBindTol = 1e-5;
+
+typedef std::array<int, 3> Corners;
+
+Corners cornersOf(const Mesh::Tri& t) {
+    return Corners{t.vi[0], t.vi[1], t.vi[2]};
+}
+
+// Cuts the surface along the crack's record and returns what the driver printed.
+std::string cut(Crack& c) {
+    c.post();
+    std::string out;
+    out = captureStdout([&] { EXPECT_TRUE(c.surface.fracture()); });
+    return out;
+}
+
+// Invariants every cut keeps: parallel per-vertex arrays, valid corner and normal indices,
+// bindings that reproduce rest positions, crease normals (three per triangle).
+void expectSound(const Crack& c) {
+    const TetBoundMesh& s = c.surface;
+    ASSERT_EQ(s.vert.size(), s.restVert.size());
+    ASSERT_EQ(s.vert.size(), s.bindings.size());
+    for (const Mesh::Tri& t : s.tris) {
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_GE(t.vi[k], 0);
+            EXPECT_LT(t.vi[k], int(s.vert.size()));
+            EXPECT_LT(t.ni[k], int(s.norm.size()));
+        }
+    }
+    EXPECT_EQ(s.norm.size(), 3 * s.tris.size());
+    EXPECT_LT(boundmeshes::bindingRestError(s), kBindTol);
+}
+
+const char* kNoLinks1 = "Path length: 1 is loop: 0\n";
+
+TEST(SplitCases, TwoEdgePointsCutOffOneCorner) {
+    Crack c;
+    // a below the plane (above tetrahedron's side), b and c above it: edges 0 and 2 cross.
+    c.addTriangle(V3(1, 1, -1), V3(2, 1, 1), V3(1, 2, 1));
+    std::string out = cut(c);
+    EXPECT_EQ(out, std::string("hist: =  0 1 0 0 0 0 0 0 0\npartial: =  0 0 0 0\n") + kNoLinks1 +
+                       kNoLinks1);
+    ASSERT_EQ(c.surface.tris.size(), 3u);
+    // Edge points: (1.5, 1, 0) -> 3 above / 4 below; (1, 1.5, 0) -> 5 above / 6 below.
+    EXPECT_EQ(cornersOf(c.surface.tris[0]), (Corners{0, 3, 5}));
+    EXPECT_EQ(cornersOf(c.surface.tris[1]), (Corners{4, 1, 2}));
+    EXPECT_EQ(cornersOf(c.surface.tris[2]), (Corners{4, 2, 6}));
+    EXPECT_TRUE(c.surface.restVert[3] == V3(1.5f, 1, 0));
+    EXPECT_TRUE(c.surface.restVert[6] == V3(1, 1.5f, 0));
+    EXPECT_EQ(c.surface.bindings[3].tet, 0);
+    EXPECT_EQ(c.surface.bindings[4].tet, 1);
+    EXPECT_EQ(c.surface.bindings[5].tet, 0);
+    EXPECT_EQ(c.surface.bindings[6].tet, 1);
+    expectSound(c);
+}
+
+TEST(SplitCases, TwoEdgePointsReportDisagreeingSides) {
+    // Called directly with edges 0 and 1 (corner 1 cut off) while corner 2 lies on corner 1's
+    // side: the case reports it and cuts all the same.
+    Crack c;
+    int a = c.addVertex(V3(1, 1, -1), 0), b = c.addVertex(V3(2, 1, 1), 1);
+    int d = c.addVertex(V3(1, 2, 1), 1);
+    Mesh::Tri t;
+    t.vi[0] = a, t.vi[1] = b, t.vi[2] = d;
+    t.ni[0] = 7;  // kept by the in-place rewrite
+    c.surface.tris.push_back(t);
+    c.post();
+    SplitContext ctx(c.surface, c.record);
+    TriangleIndices idx(2, 0, 1);
+    ctx.setSeparatingTriangle(c.record.separatingTriangles[0], idx, Triangle(c.tm->restVert, idx));
+    EdgePoint e0(true, a, b, 0.5, false), e1(true, b, d, 0.5, false);
+    std::string out = captureStdout([&] { ctx.splitTwoEdgePoints(0, e0, e1, 0, 1); });
+    // up = (0, 1, 1): corner 0 and corner 2 disagree; corners 0 and 1 do not.
+    EXPECT_EQ(out, "Down conflict 0\n");
+    ASSERT_EQ(c.surface.tris.size(), 3u);
+    EXPECT_EQ(cornersOf(c.surface.tris[0]), (Corners{a, 3, 5}));
+    EXPECT_EQ(c.surface.tris[0].ni[0], 7);
+    EXPECT_EQ(cornersOf(c.surface.tris[1]), (Corners{a, 5, d}));
+    EXPECT_EQ(cornersOf(c.surface.tris[2]), (Corners{4, b, 6}));
+    EXPECT_EQ(c.surface.tris[2].ni[0], 0);
+    // U = up(a) = false: the link runs from the second point to the first.
+    EXPECT_EQ(ctx.splitVerts[1].next, 0);
+    EXPECT_EQ(ctx.splitTris, (std::set<int>{0, 1, 2}));
+}
+
+TEST(SplitCases, OneEdgeAndOneFacePointMakeAFan) {
+    Crack c;
+    // In the plane x = 2: the edge b -> c crosses the separating triangle at (2, 0.75, 0), the
+    // edge c -> a crosses the plane outside it, and the separating-triangle edge 0 -> 1 (the
+    // x axis, touching the split vertex) pierces the triangle at (2, 0, 0).
+    c.addTriangle(V3(2, -1, -1), V3(2, 1, -1), V3(2, 0.5f, 1));
+    std::string out = cut(c);
+    EXPECT_EQ(out, std::string("Creating face point (split) 5, 6\n"
+                               "splitOneEdge, edge: 3 4,  Face: 5, 6\n"
+                               "1 is on edge 1\n"
+                               "hist: =  0 0 1 0 0 0 0 0 0\npartial: =  0 0 0 0\n") +
+                       kNoLinks1 + kNoLinks1);
+    ASSERT_EQ(c.surface.tris.size(), 4u);
+    EXPECT_EQ(cornersOf(c.surface.tris[0]), (Corners{1, 3, 5}));
+    EXPECT_EQ(cornersOf(c.surface.tris[1]), (Corners{4, 2, 6}));
+    EXPECT_EQ(cornersOf(c.surface.tris[2]), (Corners{2, 0, 5}));
+    EXPECT_EQ(cornersOf(c.surface.tris[3]), (Corners{0, 1, 5}));
+    EXPECT_TRUE(c.surface.restVert[5] == V3(2, 0, 0));
+    EXPECT_EQ(c.surface.bindings[5].tet, 0);
+    EXPECT_EQ(c.surface.bindings[6].tet, 1);
+    expectSound(c);
+}
+
+TEST(SplitCases, OneVertexAndTheOppositeEdge) {
+    Crack c;
+    // Corner a lies on the separating triangle; the opposite edge crosses it at (2, 1.5, 0).
+    c.addTriangle(V3(1, 1, 0), V3(2, 1, -1), V3(2, 2, 1));
+    std::string out = cut(c);
+    EXPECT_EQ(out,
+              "OneVertexOneEdge (split) 0, 3 (down: 1, using 2)\n"
+              "  0 (1) 1 (0) 2 (1)\n"
+              "hist: =  0 0 0 1 0 0 0 0 0\npartial: =  0 0 0 0\n"
+              "Path length: 2 is loop: 0\n");
+    ASSERT_EQ(c.surface.tris.size(), 2u);
+    EXPECT_EQ(cornersOf(c.surface.tris[0]), (Corners{3, 5, 2}));
+    EXPECT_EQ(cornersOf(c.surface.tris[1]), (Corners{0, 1, 4}));
+    // The opened vertex keeps its index and is re-bound to the above tetrahedron.
+    EXPECT_EQ(c.surface.bindings[0].tet, 0);
+    EXPECT_EQ(c.surface.bindings[3].tet, 1);
+    expectSound(c);
+}
+
+TEST(SplitCases, TouchingAtOneCornerOpensOnlyThatCorner) {
+    for (int otherAbove = 0; otherAbove < 2; ++otherAbove) {
+        Crack c;
+        c.addTriangle(V3(1, 1, 0), V3(2, 1, 1), V3(1, 2, 1));
+        // Both other corners bound below takes the below copy; one bound above takes `first`.
+        if (otherAbove) c.surface.bindings[1].tet = 0;
+        std::string out = cut(c);
+        std::string counts =
+            otherAbove ? "nabove: 1 nbelow: 1  (0, 1, 2)\n" : "nabove: 0 nbelow: 2  (0, 1, 2)\n";
+        EXPECT_EQ(out, counts +
+                           "below: 1 1  2.000000 1\n"
+                           "hist: =  1 0 0 0 0 0 0 0 0\npartial: =  0 0 0 0\n" +
+                           kNoLinks1);
+        ASSERT_EQ(c.surface.tris.size(), 1u);
+        EXPECT_EQ(cornersOf(c.surface.tris[0]), (Corners{otherAbove ? 0 : 3, 1, 2}));
+        EXPECT_EQ(c.surface.vert.size(), 4u);
+    }
+}
+
+TEST(SplitCases, CrackFrontKeepsTheTriangleClosed) {
+    Crack c;
+    // Edge a -> b crosses the line x + y = 4 of the separating-triangle edge 1 -> 2, which does
+    // not touch the split vertex: the crack ends inside this triangle.
+    c.addTriangle(V3(2.5f, 1.5f, -1), V3(2.5f, 1.5f, 1), V3(3.5f, 1.5f, 0.5f));
+    std::string out = cut(c);
+    EXPECT_EQ(out, std::string("Edge point is face edge on non-splitting edge.\n"
+                               "0 is on edge 2\n"
+                               "hist: =  0 0 0 0 0 0 0 1 0\npartial: =  0 0 0 0\n") +
+                       kNoLinks1);
+    ASSERT_EQ(c.surface.tris.size(), 2u);
+    EXPECT_EQ(cornersOf(c.surface.tris[0]), (Corners{3, 1, 2}));
+    EXPECT_EQ(cornersOf(c.surface.tris[1]), (Corners{0, 3, 2}));
+    EXPECT_EQ(c.surface.vert.size(), 4u);  // one shared cut point
+    expectSound(c);
+}
+
+TEST(SplitCases, TwoCornersOnThePlaneTakeTheThirdCornersSide) {
+    Crack c;
+    c.addTriangle(V3(1, 1, 0), V3(2, 1, 0), V3(1.5f, 1.2f, 1));
+    std::string out = cut(c);
+    EXPECT_EQ(out, std::string("hist: =  0 0 0 0 0 1 0 0 0\npartial: =  0 0 0 0\n") + kNoLinks1 +
+                       kNoLinks1);
+    EXPECT_EQ(cornersOf(c.surface.tris[0]), (Corners{3, 4, 2}));
+
+    // A third corner exactly on the plane (side 0) but off the triangle counts as below.
+    Crack d;
+    d.addTriangle(V3(1, 1, 0), V3(2, 1, 0), V3(5, 5, 0));
+    cut(d);
+    EXPECT_EQ(cornersOf(d.surface.tris[0]), (Corners{3, 4, 2}));
+    expectSound(d);
+
+    // Flat below the plane: the above copies.
+    Crack e;
+    e.addTriangle(V3(1, 1, 0), V3(2, 1, 0), V3(1.5f, 1.2f, -1));
+    cut(e);
+    EXPECT_EQ(cornersOf(e.surface.tris[0]), (Corners{0, 1, 2}));
+    EXPECT_EQ(e.surface.vert.size(), 5u);
+}
+
+TEST(SplitCases, UnhandledPatternsLeaveTheTriangle) {
+    // Case 4: one corner on the plane and a face point.
+    Crack c4;
+    c4.addTriangle(V3(1, 1, 0), V3(3, -1, 1), V3(3, -1, -1));
+    EXPECT_EQ(cut(c4), " Case 4 not handled\nhist: =  0 0 0 0 1 0 0 0 0\npartial: =  0 0 0 0\n");
+    EXPECT_EQ(cornersOf(c4.surface.tris[0]), (Corners{0, 1, 2}));
+
+    // Case 6: two face points only (the x and y axes pierce a triangle in the plane x + y = 1).
+    Crack c6;
+    c6.addTriangle(V3(3, -2, -1), V3(-2, 3, -1), V3(0.5f, 0.5f, 2));
+    EXPECT_EQ(cut(c6), "hist: =  0 0 0 0 0 0 1 0 0\npartial: =  0 0 0 0\n");
+    EXPECT_EQ(c6.surface.tris.size(), 1u);
+
+    // Case 8: all three corners on the separating triangle; marked by debug points.
+    Crack c8;
+    c8.addTriangle(V3(1, 1, 0), V3(2, 1, 0), V3(1, 2, 0));
+    EXPECT_EQ(cut(c8),
+              "Unknown: (vert, edge, face): 3 0 0\n"
+              "hist: =  0 0 0 0 0 0 0 0 1\npartial: =  0 0 0 0\n");
+    ASSERT_EQ(c8.surface.debugPoints.size(), 3u);
+    EXPECT_TRUE(c8.surface.debugPoints[2] == V3(1, 2, 0));
+    EXPECT_EQ(cornersOf(c8.surface.tris[0]), (Corners{0, 1, 2}));
+}
+
+TEST(SplitCases, OnlyTrianglesBoundNearTheCrackAreCut) {
+    Crack c;
+    c.addTriangle(V3(1, 1, -1), V3(2, 1, 1), V3(1, 2, 1));
+    for (TetBoundMesh::TetBinding& b : c.surface.bindings) b.tet = 7;  // not in the record
+    EXPECT_EQ(cut(c), "hist: =  0 0 0 0 0 0 0 0 0\npartial: =  0 0 0 0\n");
+    EXPECT_EQ(c.surface.tris.size(), 1u);
+
+    // Two affected corners out of three count as partial, and the cut goes on.
+    Crack d;
+    d.addTriangle(V3(1, 1, -1), V3(2, 1, 1), V3(1, 2, 1));
+    d.surface.bindings[2].tet = 7;
+    EXPECT_EQ(cut(d), std::string("hist: =  0 1 0 0 0 0 0 0 0\npartial: =  0 0 1 0\n") + kNoLinks1 +
+                          kNoLinks1);
+    EXPECT_EQ(d.surface.tris.size(), 3u);
+}
+
+TEST(SplitCases, FacePointsNearTheTrianglesOwnPointsAreDropped) {
+    // The x axis pierces this triangle at (2, 0, 0), 0.0001 from its on-plane corner a.
+    Crack c;
+    c.addTriangle(V3(2, 0.0001f, 0), V3(2, -1, -1), V3(2, -1, 1));
+    std::string out = cut(c);
+    EXPECT_EQ(out.find("Face point is bad.\nnabove: 1 nbelow: 1"), 0u) << out;
+    EXPECT_EQ(out.find("close"), std::string::npos);
+
+    // Edge b -> c crosses the plane at (2, 0.00005, 0), 0.00005 from where the x axis pierces
+    // the triangle: the face point goes, and the crossing alone (on the line of the splitting
+    // edge 0 -> 1) is cut as a crack front.
+    Crack d;
+    d.addTriangle(V3(2, -1, -1), V3(2, 0.00005f, -1), V3(2, 0.00005f, 1));
+    out = cut(d);
+    EXPECT_EQ(out.find("Face vert close to edge point.\nFace point is bad.\n"
+                       "Created face edge point: 3 4\n"),
+              0u)
+        << out;
+    EXPECT_NE(out.find("hist: =  0 0 0 0 0 0 0 1 0\n"), std::string::npos);
+    expectSound(d);
+}
+
+TEST(SplitCases, SeparatingEdgesAreReported) {
+    Crack c;
+    c.record.separatingTriangles.clear();
+    TetMeshFractureInfo::SeparatingEdge se;
+    se.vertex = 0, se.newVertex = 5, se.other = 3;  // the z axis below the plane
+    c.record.separatingEdges.push_back(se);
+    c.addVertex(V3(1, 1, -1), 0);
+    c.addVertex(V3(0, 0, -1), 0);
+    c.addVertex(V3(0, 0, 7), 1);  // beyond the edge, still on its line
+    EXPECT_EQ(cut(c), "1 on sep edge.\n2 on sep edge.\n");
+}
+
+TEST(SplitCases, OrientationDiagnostics) {
+    Crack c;
+    c.tm->restVert[3] = V3(0, 0, 4);  // tetrahedron 0 now lies above the plane
+    EXPECT_EQ(cut(c),
+              "Tet above is on the wrong side!\nhist: =  0 0 0 0 0 0 0 0 0\n"
+              "partial: =  0 0 0 0\n");
+    Crack d;
+    d.tm->restVert[4] = V3(0, 0, -4);
+    EXPECT_EQ(cut(d),
+              "Tet below is on the wrong side!\nhist: =  0 0 0 0 0 0 0 0 0\n"
+              "partial: =  0 0 0 0\n");
+}
+
+TEST(SplitCases, HandRecordMatchesTheFractureCode) {
+    Crack c;
+    std::string ignored = captureStdout([&] {
+        TetMeshFractureInfo built(c.tm->tets, 0, V3(0, 0, 1), 0.0, 0, 5, {0}, {1});
+        ASSERT_EQ(built.separatingTriangles.size(), 1u);
+        EXPECT_EQ(built.separatingTriangles[0].aboveTet, 0);
+        EXPECT_EQ(built.separatingTriangles[0].belowTet, 1);
+        EXPECT_EQ(built.separatingTriangles[0].face, c.record.separatingTriangles[0].face);
+    });
+}
+
+}  // namespace

@@ -1,0 +1,278 @@
+// Cut points of a split context (making, caching, bindings, messages) and the crack-front
+// linking and capping, on the two-tetrahedron crack of the test support.
+#include <gtest/gtest.h>
+
+#include "sim/SplitContext.h"
+#include "tests/support/sim/BoundMeshes.h"
+
+using boundmeshes::captureStdout;
+using boundmeshes::Crack;
+using boundmeshes::V3;
+
+namespace {
+
+// Rest positions are sums of a few small binary fractions; bindings go through a 4x4 least-
+// squares solve in double and are stored as float, so they reproduce positions to ~1e-6.
+const double kBindTol = 1e-5;
+
+// A context on the crack's record with its separating triangle current.
+struct CrackContext : Crack {
+    SplitContext ctx;
+    CrackContext() : ctx(surface, record) {}
+    void makeCurrent() {
+        TriangleIndices idx(2, 0, 1);
+        ctx.setSeparatingTriangle(record.separatingTriangles[0], idx, Triangle(tm->restVert, idx));
+    }
+    void expectParallel() {
+        EXPECT_EQ(surface.vert.size(), surface.restVert.size());
+        EXPECT_EQ(surface.vert.size(), surface.bindings.size());
+    }
+};
+
+TEST(SplitContext, ConstructorFixesStrideAndStartsEmpty) {
+    Crack c;
+    c.addTriangle(V3(1, 1, -1), V3(2, 1, 1), V3(1, 2, 1));
+    SplitContext ctx(c.surface, c.record);
+    EXPECT_EQ(ctx.stride, 10 * 3 + 100);
+    EXPECT_EQ(ctx.sepTri.aboveTet, -1);
+    EXPECT_EQ(ctx.sepTri.belowTet, -1);
+    EXPECT_EQ(ctx.sepTri.face, -1);
+    EXPECT_EQ(ctx.sepTriangle.d, 0.0);
+    EXPECT_TRUE(ctx.sepTriangle.n == V3(0, 0, 0));
+    EXPECT_TRUE(ctx.splitVerts.empty() && ctx.edgePointMap.empty() && ctx.splitVertMap.empty());
+    // Keys are 64-bit: no overflow far beyond 32-bit range.
+    EXPECT_EQ(ctx.edgeKey(3000000, 7), SplitContext::EdgeKey(130) * 3000000 + 7);
+}
+
+TEST(SplitContext, SideRuleFollowsSeparatingTriangleNormal) {
+    CrackContext c;
+    int below = c.addVertex(V3(1, 1, 0.5f), 1);
+    int above = c.addVertex(V3(1, 1, -0.5f), 0);
+    int on = c.addVertex(V3(1, 1, 0), 0);
+    c.makeCurrent();
+    EXPECT_DOUBLE_EQ(c.ctx.side(below), 0.5);
+    EXPECT_TRUE(c.ctx.up(below));
+    EXPECT_FALSE(c.ctx.up(above));
+    EXPECT_TRUE(c.ctx.up(on));  // side 0 counts as below
+}
+
+TEST(SplitContext, PlainEdgePointIsMadeOnceWithOneCopyPerSide) {
+    CrackContext c;
+    int a = c.addVertex(V3(1, 1, -1), 0), b = c.addVertex(V3(2, 1, 1), 1);
+    c.makeCurrent();
+    EdgePoint ep(true, a, b, 0.5, false);
+    std::string out = captureStdout([&] {
+        SplitVertex P = c.ctx.getEdgePoint(ep);
+        EXPECT_EQ(P.first, 2);
+        EXPECT_EQ(P.second, 3);
+        EXPECT_EQ(P.next, -1);
+    });
+    EXPECT_EQ(out, "");
+    c.expectParallel();
+    EXPECT_TRUE(c.surface.restVert[2] == V3(1.5f, 1, 0));
+    EXPECT_EQ(c.surface.bindings[2].tet, 0);
+    EXPECT_EQ(c.surface.bindings[3].tet, 1);
+    EXPECT_LT(boundmeshes::bindingRestError(c.surface), kBindTol);
+
+    // The neighbour across the edge runs it the other way and finds the same point.
+    EdgePoint reversed(true, b, a, 0.5, false);
+    SplitVertex& again = c.ctx.getEdgePoint(reversed);
+    EXPECT_EQ(again.first, 2);
+    EXPECT_EQ(c.surface.vert.size(), 4u);
+    EXPECT_EQ(c.ctx.getEdgePointIndex(ep), 0);
+    EXPECT_EQ(c.ctx.getEdgePointIndex(reversed), 0);
+    EXPECT_EQ(c.ctx.getVertexIndex(2), 0);
+    EXPECT_EQ(c.ctx.getVertexIndex(3), 0);
+}
+
+TEST(SplitContext, EdgePointOnSeparatingTriangleEdge) {
+    CrackContext c;
+    int a = c.addVertex(V3(2.5f, 1.5f, -1), 0), b = c.addVertex(V3(2.5f, 1.5f, 1), 1);
+    int d = c.addVertex(V3(2, -1, -1), 0), e = c.addVertex(V3(2, 1, 1), 1);
+    c.makeCurrent();
+
+    // Edge 1 -> 2 of the separating triangle does not touch the split vertex 0: crack front.
+    EdgePoint front(true, a, b, 0.5, true, 0);
+    std::string out = captureStdout([&] {
+        SplitVertex P = c.ctx.getEdgePoint(front);
+        EXPECT_EQ(P.first, P.second);
+    });
+    EXPECT_EQ(out, "Edge point is face edge on non-splitting edge.\n");
+    EXPECT_EQ(c.surface.vert.size(), 5u);
+    EXPECT_EQ(c.surface.bindings[4].tet, 0);
+
+    // Edge 0 -> 1 touches it: the crack opens there.
+    EdgePoint open(true, d, e, 0.5, true, 1);
+    out = captureStdout([&] { c.ctx.getEdgePoint(open); });
+    EXPECT_EQ(out, "Created face edge point: 5 6\n");
+    c.expectParallel();
+    EXPECT_EQ(c.ctx.triangleEdgeSplitting(open), 0);  // surface vertices 2, 3 are not vertex 0
+    EdgePoint sepEdge(true, 0, 1, 0, false);
+    EdgePoint other(true, 1, 2, 0, false);
+    EXPECT_EQ(c.ctx.triangleEdgeSplitting(sepEdge), 1);
+    EXPECT_EQ(c.ctx.triangleEdgeSplitting(other), 0);
+}
+
+TEST(SplitContext, OpeningAVertexRebindsItAboveAndAppendsACopyBelow) {
+    CrackContext c;
+    int v = c.addVertex(V3(1, 1, 0), 1);
+    c.makeCurrent();
+    SplitVertex P = c.ctx.getVertex(v);
+    EXPECT_EQ(P.first, v);
+    EXPECT_EQ(P.second, 1);
+    EXPECT_EQ(c.surface.bindings[v].tet, 0);
+    EXPECT_EQ(c.surface.bindings[1].tet, 1);
+    EXPECT_TRUE(c.surface.restVert[1] == c.surface.restVert[v]);
+    EXPECT_LT(boundmeshes::bindingRestError(c.surface), kBindTol);
+
+    SplitVertex& again = c.ctx.getVertex(v);
+    EXPECT_EQ(again.second, 1);
+    EXPECT_EQ(c.surface.vert.size(), 2u);
+    EXPECT_EQ(c.ctx.getVertexIndex(1), 0);
+}
+
+TEST(SplitContext, FacePointsAreNeverCachedAndOpenOnlyOnSplittingEdges) {
+    CrackContext c;
+    c.makeCurrent();
+    EdgePoint splitting(true, 0, 1, 0.25, false);  // (1, 0, 0)
+    std::string out;
+    out = captureStdout([&] {
+        SplitVertex F = c.ctx.createFacePoint(splitting);
+        EXPECT_EQ(F.first, 0);
+        EXPECT_EQ(F.second, 1);
+    });
+    EXPECT_EQ(out, "Creating face point (split) 0, 1\n");
+    EXPECT_TRUE(c.surface.restVert[0] == V3(1, 0, 0));
+
+    out = captureStdout([&] { c.ctx.createFacePoint(splitting); });
+    EXPECT_EQ(out, "Creating face point (split) 2, 3\n");
+
+    EdgePoint plain(true, 1, 2, 0.5, false);
+    out = captureStdout([&] {
+        SplitVertex F = c.ctx.createFacePoint(plain);
+        EXPECT_EQ(F.first, F.second);
+    });
+    EXPECT_EQ(out, "");
+    EXPECT_TRUE(c.surface.restVert[4] == V3(2, 2, 0));
+    EXPECT_EQ(c.ctx.splitVerts.size(), 3u);
+    EXPECT_EQ(c.ctx.getVertexIndex(4), 2);
+    c.expectParallel();
+    EXPECT_LT(boundmeshes::bindingRestError(c.surface), kBindTol);
+}
+
+TEST(SplitContext, SplitTriangleCornersShareTheSplitVertexPoint) {
+    CrackContext c;
+    c.makeCurrent();
+    SplitVertex P = c.ctx.getSplitTriangleVertex(5);  // newVertex first
+    EXPECT_NE(P.first, P.second);
+    SplitVertex& same = c.ctx.getSplitTriangleVertex(0);
+    EXPECT_EQ(same.first, P.first);
+    EXPECT_EQ(c.surface.vert.size(), 2u);
+    SplitVertex Q = c.ctx.getSplitTriangleVertex(2);
+    EXPECT_EQ(Q.first, Q.second);
+    EXPECT_EQ(c.ctx.tetVertMap.size(), 3u);
+    EXPECT_TRUE(c.ctx.splitVertMap.empty());
+    EXPECT_TRUE(c.surface.restVert[Q.first] == V3(0, 4, 0));
+    c.expectParallel();
+}
+
+TEST(SplitContextDeathTest, LookUpsOfPointsNeverMadeAssert) {
+    CrackContext c;
+    c.makeCurrent();
+    EdgePoint ep(true, 3, 4, 0.5, false);
+    EXPECT_DEATH(c.ctx.getEdgePointIndex(ep), "edgePointMap.count\\(index\\)");
+    EXPECT_DEATH(c.ctx.getVertexIndex(7), "splitVertMap.count\\(vi\\)");
+}
+
+// ---- crack front: linking and capping ----
+
+// A context with n plain cut points (first i, second n + i) at the given rest positions.
+struct PointsContext : CrackContext {
+    void addPoints(const std::vector<V3>& where) {
+        int n = int(where.size());
+        for (int i = 0; i < n; ++i) addVertex(where[i], 0);
+        for (int i = 0; i < n; ++i) addVertex(where[i], 1);
+        for (int i = 0; i < n; ++i) {
+            ctx.splitVerts.push_back(SplitVertex{i, n + i, -1});
+            ctx.splitVertMap[i] = ctx.splitVertMap[n + i] = i;
+        }
+    }
+};
+
+TEST(CrackFront, ClosedChainGetsTwoCapsOfOppositeWinding) {
+    PointsContext c;
+    c.makeCurrent();
+    c.addPoints({V3(1, 1, 0), V3(2, 1, 0), V3(2, 2, 0), V3(1.5f, 2.5f, 0), V3(1, 2, 0)});
+    for (int i = 0; i < 5; ++i) c.ctx.splitVerts[i].next = (i + 1) % 5;
+    std::string out = captureStdout([&] { c.ctx.findPath(); });
+    EXPECT_EQ(out, "Path length: 5 is loop: 1\n0 1 2 3 4 \n5 6 7 8 9 \n");
+    ASSERT_EQ(c.surface.tris.size(), 6u);  // 2 (n - 2)
+    EXPECT_EQ(c.ctx.newTris, (std::set<int>{0, 1, 2, 3, 4, 5}));
+    int firstCap[3][3] = {{0, 1, 2}, {0, 2, 3}, {0, 3, 4}};
+    int secondCap[3][3] = {{5, 7, 6}, {5, 8, 7}, {5, 9, 8}};
+    for (int k = 0; k < 3; ++k) {
+        for (int j = 0; j < 3; ++j) {
+            EXPECT_EQ(c.surface.tris[k].vi[j], firstCap[k][j]);
+            EXPECT_EQ(c.surface.tris[3 + k].vi[j], secondCap[k][j]);
+            EXPECT_EQ(c.surface.tris[3 + k].ni[j], 0);
+            EXPECT_EQ(c.surface.tris[3 + k].tci[j], 0);
+        }
+    }
+    // Clearing the links leaves only single-point paths.
+    c.ctx.clearNext();
+    out = captureStdout([&] { c.ctx.findPath(); });
+    std::string ones;
+    for (int i = 0; i < 5; ++i) ones += "Path length: 1 is loop: 0\n";
+    EXPECT_EQ(out, ones);
+}
+
+TEST(CrackFront, ShortLoopsAndOpenPaths) {
+    PointsContext c;
+    c.makeCurrent();
+    c.addPoints({V3(1, 1, 0), V3(2, 1, 0), V3(2, 2, 0), V3(3, 0.5f, 0)});
+    c.ctx.splitVerts[0].next = 0;  // loop of length 1
+    c.ctx.splitVerts[1].next = 2;  // loop of length 2
+    c.ctx.splitVerts[2].next = 1;
+    c.ctx.splitVerts[3].next = 1;  // runs into an earlier path: not a loop
+    std::string out = captureStdout([&] { c.ctx.findPath(); });
+    EXPECT_EQ(out,
+              "Path length: 1 is loop: 1\n0 \n4 \n"
+              "Path length: 2 is loop: 1\n1 2 \n5 6 \n"
+              "Path length: 1 is loop: 0\n");
+    EXPECT_TRUE(c.surface.tris.empty());
+}
+
+TEST(CrackFront, InsideCornersLinkAlongEdges) {
+    CrackContext c;
+    c.makeCurrent();
+    c.surface.insideFlags = {true, true, false, false, false};  // vertex 5 has no flag
+    std::string out = captureStdout([&] { c.ctx.fixFacePoints(); });
+    // Edge 0 (2 -> 0): only corner 0 inside, alone. Edge 1 (0 -> 1): both inside, linked.
+    // Edge 2 (1 -> 2): only corner 1, alone.
+    EXPECT_EQ(out, "linnking 0 - 1\n");
+    ASSERT_EQ(c.ctx.splitVerts.size(), 2u);
+    EXPECT_EQ(c.ctx.splitVerts[0].next, 1);
+    EXPECT_NE(c.ctx.splitVerts[0].first, c.ctx.splitVerts[0].second);  // the split vertex
+    EXPECT_EQ(c.ctx.splitVerts[1].first, c.ctx.splitVerts[1].second);
+    EXPECT_EQ(c.ctx.tetVertMap.at(5), 0);
+}
+
+TEST(CrackFront, CrossingsSplitAnEdgeIntoInsideStretches) {
+    PointsContext c;
+    c.makeCurrent();
+    // Two crossings of edge 1 (y = 0) at x = 3 and x = 1 (listed in that order), one near
+    // nothing, and one on edge 2 (x + y = 4) at (3, 1, 0).
+    c.addPoints({V3(3, 0, 0), V3(1, 0, 0), V3(1, 1, 0), V3(3, 1, 0)});
+    c.surface.insideFlags = {true, true, false, false, false};
+    std::string out = captureStdout([&] { c.ctx.fixFacePoints(); });
+    // Corner points: 0 (0, 0, 0) -> index 4, 1 (4, 0, 0) -> index 5.
+    EXPECT_EQ(out,
+              "0 is on edge 1\n1 is on edge 1\n3 is on edge 2\n"
+              "linnking 4 - 1\nlinnking 0 - 5\nlinnking 5 - 3\n");
+    EXPECT_EQ(c.ctx.splitVerts[4].next, 1);
+    EXPECT_EQ(c.ctx.splitVerts[0].next, 5);
+    EXPECT_EQ(c.ctx.splitVerts[5].next, 3);
+    EXPECT_EQ(c.ctx.splitVerts[1].next, -1);
+}
+
+}  // namespace

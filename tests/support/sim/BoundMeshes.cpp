@@ -1,0 +1,115 @@
+// Bound surfaces built in code for the cutting tests.
+#include "tests/support/sim/BoundMeshes.h"
+
+#include <algorithm>
+#include <array>
+#include <map>
+
+#include "tests/support/sim/TetMeshes.h"
+
+namespace boundmeshes {
+
+Crack::Crack() {
+    tetmeshes::TetList list;
+    list.verts = {V3(0, 0, 0), V3(4, 0, 0), V3(0, 4, 0), V3(0, 0, -4), V3(0, 0, 4), V3(0, 0, 0)};
+    // (a, b, c) wound outwards, d the fourth vertex.
+    list.tets.push_back({0, 1, 2, 3});
+    list.tets.push_back({5, 2, 1, 4});
+    tm = tetmeshes::makeMesh(list);
+
+    record.tet = 0;
+    record.normal = V3(0, 0, 1);
+    record.offset = 0;
+    record.vertex = 0;
+    record.newVertex = 5;
+    record.aboveTets = {0};
+    record.belowTets = {1};
+    record.aboveSet = {0};
+    record.belowSet = {1};
+    TetMeshFractureInfo::SeparatingTriangle st;
+    st.aboveTet = 0;
+    st.belowTet = 1;
+    st.face = 1;
+    record.separatingTriangles.push_back(st);
+
+    surface.tetMesh = tm;
+    surface.tvert.push_back(V3(0, 0, 1));
+}
+
+int Crack::addVertex(const V3& p, int tet) {
+    surface.vert.push_back(p);
+    surface.restVert.push_back(p);
+    TetBoundMesh::TetBinding b;
+    b.tet = tet;
+    b.bary = tm->getRestBaryCoordinates(tet, p);
+    surface.bindings.push_back(b);
+    return int(surface.vert.size()) - 1;
+}
+
+int Crack::addTriangle(const V3& a, const V3& b, const V3& c) {
+    Mesh::Tri t;
+    const V3* corners[3] = {&a, &b, &c};
+    for (int k = 0; k < 3; ++k) t.vi[k] = addVertex(*corners[k], corners[k]->z < 0 ? 0 : 1);
+    surface.tris.push_back(t);
+    return int(surface.tris.size()) - 1;
+}
+
+void Crack::post() {
+    tm->recentFractures.assign(1, record);
+}
+
+void makeBoxSurface(Mesh& mesh, const V3& lo, const V3& hi, int n) {
+    mesh.vert.clear();
+    mesh.restVert.clear();
+    mesh.tris.clear();
+    mesh.tvert.assign(1, V3(0, 0, 1));
+    std::map<std::array<int, 3>, int> index;  // lattice point (0..n per axis) -> vertex
+    auto vertexAt = [&](std::array<int, 3> g) {
+        auto found = index.find(g);
+        if (found != index.end()) return found->second;
+        V3 p;
+        for (int k = 0; k < 3; ++k) p[k] = lo[k] + (hi[k] - lo[k]) * float(g[k]) / float(n);
+        int v = int(mesh.vert.size());
+        mesh.vert.push_back(p);
+        mesh.restVert.push_back(p);
+        index[g] = v;
+        return v;
+    };
+    // Face with fixed axis `axis` at lattice value `at`; (u, v) axes chosen so that
+    // u x v points out of the box.
+    for (int axis = 0; axis < 3; ++axis) {
+        for (int at : {0, n}) {
+            int u = (axis + 1) % 3, w = (axis + 2) % 3;
+            if (at == 0) std::swap(u, w);
+            for (int i = 0; i < n; ++i) {
+                for (int j = 0; j < n; ++j) {
+                    std::array<int, 3> g00, g10, g11, g01;
+                    g00[axis] = g10[axis] = g11[axis] = g01[axis] = at;
+                    g00[u] = i, g00[w] = j;
+                    g10[u] = i + 1, g10[w] = j;
+                    g11[u] = i + 1, g11[w] = j + 1;
+                    g01[u] = i, g01[w] = j + 1;
+                    int a = vertexAt(g00), b = vertexAt(g10), c = vertexAt(g11), d = vertexAt(g01);
+                    Mesh::Tri t1, t2;
+                    t1.vi[0] = a, t1.vi[1] = b, t1.vi[2] = c;
+                    t2.vi[0] = a, t2.vi[1] = c, t2.vi[2] = d;
+                    mesh.tris.push_back(t1);
+                    mesh.tris.push_back(t2);
+                }
+            }
+        }
+    }
+}
+
+double bindingRestError(const TetBoundMesh& surface) {
+    double worst = 0;
+    const TetMesh& tm = *surface.tetMesh;
+    for (size_t v = 0; v < surface.restVert.size(); ++v) {
+        const TetBoundMesh::TetBinding& b = surface.bindings[v];
+        V3 p = tm.tets[b.tet].getWorldCoordinates(tm.restVert, b.bary);
+        worst = std::max(worst, (p - surface.restVert[v]).len());
+    }
+    return worst;
+}
+
+}  // namespace boundmeshes
