@@ -1,5 +1,6 @@
 // Tests of fracture detection (principal stress, vertex split, colours, records) and of the
 // replay of recorded splits.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -169,6 +170,45 @@ TEST(TetMeshFracture, PureShearBreaksAlongTheDiagonal) {
     EXPECT_NEAR(std::fabs(r.normal.x), h, 1e-5);
     EXPECT_NEAR(r.normal.x * r.normal.y, 0.5, 1e-5);  // same sign: along (1, 1, 0)
     EXPECT_NEAR(r.normal.z, 0.0, 1e-5);
+}
+
+// Largest principal stress of tetrahedron t with an identity rotation, computed through the
+// matrix class: s = (E B)(x - x0), then the symmetric eigen-decomposition.
+double largestStress(const TetMesh& mesh, int t) {
+    const Tetrahedron& e = mesh.tets[t];
+    const lumo::Matrix u = e.getVertexVector(mesh.vert) - e.getVertexVector(mesh.restVert);
+    const lumo::Matrix s = (e.E * e.B) * u;
+    lumo::Matrix S = lumo::Matrix::zeros(3, 3);
+    S(0, 0) = s[0];
+    S(1, 1) = s[1];
+    S(2, 2) = s[2];
+    S(0, 1) = S(1, 0) = s[4];
+    S(0, 2) = S(2, 0) = s[3];
+    S(1, 2) = S(2, 1) = s[5];
+    lumo::Matrix V, lambda;
+    S.eigSym(V, lambda);
+    return lambda[2];
+}
+
+TEST(TetMeshFracture, ThresholdEqualToTheStressFractures) {
+    for (const double shear : {0.0, 0.1}) {
+        auto mesh = tetmeshes::makeMesh(fracturemeshes::octahedronStar());
+        deform(*mesh, strainForStressXX(1234), shear);
+        const double lambda = largestStress(*mesh, 0);
+        const unsigned seed = seedChoosing(*mesh, 0, 0);
+
+        double highest = lambda;  // the others differ from it by rounding at most
+        for (int t = 1; t < 8; ++t) highest = std::max(highest, largestStress(*mesh, t));
+        mesh->fractureThreshold = std::nextafter(highest, 1e300);
+        srand(seed);
+        stdoutOf([&] { mesh->handleFractures(identityRotations(8)); });
+        EXPECT_TRUE(mesh->recentFractures.empty()) << shear;
+
+        mesh->fractureThreshold = lambda;
+        srand(seed);
+        stdoutOf([&] { mesh->handleFractures(identityRotations(8)); });
+        EXPECT_EQ(mesh->recentFractures.size(), 1u) << shear;
+    }
 }
 
 TEST(TetMeshFracture, StressIsMeasuredInTheRotatedFrame) {
