@@ -32,9 +32,12 @@ const unsigned int kLibraryVersion = 6;
     throw boost::archive::archive_exception(code);
 }
 
-// Every stored class has version 0; a file claiming a later one is refused.
-void checkClassVersion(unsigned int version) {
-    if (version > 0) fail(boost::archive::archive_exception::unsupported_class_version);
+// Every stored class has version 0; a file claiming a later one is refused, naming the class.
+void checkClassVersion(unsigned int version, const char* className) {
+    if (version > 0) {
+        throw boost::archive::archive_exception(
+            boost::archive::archive_exception::unsupported_class_version, className);
+    }
 }
 
 // A float or double written in general notation with Digits significant digits (the archive
@@ -64,6 +67,7 @@ typedef RealToken<double, 17> DoubleToken;
 template <class T>
 struct ClassVector {
     std::vector<T>* items;
+    const char* className;  // named in the error for a later class version
 
     template <class Archive>
     void save(Archive& ar, const unsigned int /*version*/) const {
@@ -76,7 +80,7 @@ struct ClassVector {
 
     template <class Archive>
     void load(Archive& ar, const unsigned int version) {
-        checkClassVersion(version);
+        checkClassVersion(version, className);
         boost::serialization::collection_size_type count;
         ar >> count;
         boost::serialization::item_version_type itemVersion(0);
@@ -107,7 +111,7 @@ BOOST_CLASS_TRACKING(TetMeshFractureInfo::SeparatingTriangle, boost::serializati
 
 template <class Archive>
 void TetMeshFractureInfo::SeparatingTriangle::serialize(Archive& ar, const unsigned int version) {
-    checkClassVersion(version);
+    checkClassVersion(version, "TetMeshFractureInfo::SeparatingTriangle");
     ar& aboveTet;
     ar& belowTet;
     ar& face;
@@ -115,10 +119,11 @@ void TetMeshFractureInfo::SeparatingTriangle::serialize(Archive& ar, const unsig
 
 template <class Archive>
 void TetMeshFractureInfo::serialize(Archive& ar, const unsigned int version) {
-    checkClassVersion(version);
+    checkClassVersion(version, "TetMeshFractureInfo");
     FloatToken nx{&normal.x}, ny{&normal.y}, nz{&normal.z};
     DoubleToken off{&offset};
-    SeparatingTriangleVector triangles{&separatingTriangles};
+    SeparatingTriangleVector triangles{&separatingTriangles,
+                                       "std::vector<TetMeshFractureInfo::SeparatingTriangle>"};
     ar& tet;
     ar& nx;
     ar& ny;
@@ -141,7 +146,8 @@ void saveFractures(std::ostream& os, const std::vector<TetMeshFractureInfo>& rec
     {
         boost::archive::text_oarchive ar(os, boost::archive::no_header);
         // Saving only reads the list; the wrapper's pointer is non-const for loading's sake.
-        const RecordVector list{const_cast<std::vector<TetMeshFractureInfo>*>(&records)};
+        const RecordVector list{const_cast<std::vector<TetMeshFractureInfo>*>(&records),
+                                "std::vector<TetMeshFractureInfo>"};
         ar << list;
     }  // the archive ends the line when it closes
     if (os.fail()) fail(boost::archive::archive_exception::output_stream_error);
@@ -176,7 +182,7 @@ void loadFractures(std::istream& is, std::vector<TetMeshFractureInfo>& records) 
     const unsigned int version = readHeader(is);
     boost::archive::text_iarchive ar(is, boost::archive::no_header);
     ar.set_library_version(boost::serialization::library_version_type(version));
-    RecordVector list{&records};
+    RecordVector list{&records, "std::vector<TetMeshFractureInfo>"};
     ar >> list;
 }
 

@@ -165,6 +165,12 @@ TEST(FractureArchive, ClassVersionAboveZeroIsRejected) {
                           records),
               archive_exception::unsupported_class_version);
     EXPECT_TRUE(records.empty());
+    try {
+        load("22 serialization::archive 6 0 0 1 0 0 1 5\n");
+        ADD_FAILURE() << "class version 1 accepted";
+    } catch (const boost::archive::archive_exception& e) {
+        EXPECT_STREQ(e.what(), "class version TetMeshFractureInfo");
+    }
     // The record list itself, the separating-triangle list and the triangle.
     EXPECT_EQ(loadFailure("22 serialization::archive 6 0 1 0 0\n", records),
               archive_exception::unsupported_class_version);
