@@ -7,20 +7,18 @@
 #include <fstream>
 #include <iomanip>
 #include <istream>
+#include <set>
 #include <ostream>
 #include <string>
 
-// The archive headers must come before the collection headers.
 #include <boost/archive/archive_exception.hpp>
 #include <boost/archive/text_iarchive.hpp>
 #include <boost/archive/text_oarchive.hpp>
 #include <boost/serialization/collection_size_type.hpp>
 #include <boost/serialization/item_version_type.hpp>
 #include <boost/serialization/level.hpp>
-#include <boost/serialization/set.hpp>
 #include <boost/serialization/split_member.hpp>
 #include <boost/serialization/tracking.hpp>
-#include <boost/serialization/vector.hpp>
 
 namespace {
 
@@ -97,6 +95,45 @@ struct ClassVector {
     BOOST_SERIALIZATION_SPLIT_MEMBER()
 };
 
+// A std::vector<int> or std::set<int> in the library's own layout for them (no class
+// preamble: count, item version, the elements in container order, so a set ascending). Read
+// element by element rather than through the library, which sizes the container from the
+// stored count first: a corrupt count then fails at the end of the file instead of claiming
+// memory for it.
+template <class C>
+struct IntCollection {
+    C* items;
+
+    template <class Archive>
+    void save(Archive& ar, const unsigned int /*version*/) const {
+        const boost::serialization::collection_size_type count(items->size());
+        const boost::serialization::item_version_type itemVersion(0);
+        ar << count;
+        ar << itemVersion;
+        for (int item : *items) ar << item;
+    }
+
+    template <class Archive>
+    void load(Archive& ar, const unsigned int /*version*/) {
+        items->clear();
+        boost::serialization::collection_size_type count;
+        ar >> count;
+        boost::serialization::item_version_type itemVersion(0);
+        if (ar.get_library_version() > boost::serialization::library_version_type(3)) {
+            ar >> itemVersion;
+        }
+        for (std::size_t k = 0; k < count; ++k) {
+            int item = 0;
+            ar >> item;
+            items->insert(items->end(), item);
+        }
+    }
+
+    BOOST_SERIALIZATION_SPLIT_MEMBER()
+};
+
+typedef IntCollection<std::vector<int>> IntVector;
+typedef IntCollection<std::set<int>> IntSet;
 typedef ClassVector<TetMeshFractureInfo> RecordVector;
 typedef ClassVector<TetMeshFractureInfo::SeparatingTriangle> SeparatingTriangleVector;
 
@@ -104,6 +141,10 @@ typedef ClassVector<TetMeshFractureInfo::SeparatingTriangle> SeparatingTriangleV
 
 BOOST_CLASS_IMPLEMENTATION(FloatToken, boost::serialization::primitive_type)
 BOOST_CLASS_IMPLEMENTATION(DoubleToken, boost::serialization::primitive_type)
+BOOST_CLASS_IMPLEMENTATION(IntVector, boost::serialization::object_serializable)
+BOOST_CLASS_IMPLEMENTATION(IntSet, boost::serialization::object_serializable)
+BOOST_CLASS_TRACKING(IntVector, boost::serialization::track_never)
+BOOST_CLASS_TRACKING(IntSet, boost::serialization::track_never)
 BOOST_CLASS_TRACKING(RecordVector, boost::serialization::track_never)
 BOOST_CLASS_TRACKING(SeparatingTriangleVector, boost::serialization::track_never)
 BOOST_CLASS_TRACKING(TetMeshFractureInfo, boost::serialization::track_never)
@@ -112,9 +153,11 @@ BOOST_CLASS_TRACKING(TetMeshFractureInfo::SeparatingTriangle, boost::serializati
 template <class Archive>
 void TetMeshFractureInfo::SeparatingTriangle::serialize(Archive& ar, const unsigned int version) {
     checkClassVersion(version, "TetMeshFractureInfo::SeparatingTriangle");
-    ar& aboveTet;
-    ar& belowTet;
-    ar& face;
+    // clang-format off
+    ar & aboveTet;
+    ar & belowTet;
+    ar & face;
+    // clang-format on
 }
 
 template <class Archive>
@@ -124,18 +167,22 @@ void TetMeshFractureInfo::serialize(Archive& ar, const unsigned int version) {
     DoubleToken off{&offset};
     SeparatingTriangleVector triangles{&separatingTriangles,
                                        "std::vector<TetMeshFractureInfo::SeparatingTriangle>"};
-    ar& tet;
-    ar& nx;
-    ar& ny;
-    ar& nz;
-    ar& off;
-    ar& vertex;
-    ar& newVertex;
-    ar& aboveTets;
-    ar& belowTets;
-    ar& aboveSet;
-    ar& belowSet;
-    ar& triangles;
+    IntVector above{&aboveTets}, below{&belowTets};
+    IntSet aboveIn{&aboveSet}, belowIn{&belowSet};
+    // clang-format off
+    ar & tet;
+    ar & nx;
+    ar & ny;
+    ar & nz;
+    ar & off;
+    ar & vertex;
+    ar & newVertex;
+    ar & above;
+    ar & below;
+    ar & aboveIn;
+    ar & belowIn;
+    ar & triangles;
+    // clang-format on
 }
 
 void saveFractures(std::ostream& os, const std::vector<TetMeshFractureInfo>& records) {

@@ -211,6 +211,12 @@ TEST(FractureArchive, TruncatedFileKeepsTheCompleteRecords) {
     EXPECT_EQ(loadFailure(cut, records), boost::archive::archive_exception::input_stream_error);
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[1].tet, 6);
+    // Corrupt counts run into the end of the file rather than sizing containers by them.
+    EXPECT_EQ(loadFailure("22 serialization::archive 6 0 0 4000000000 0 0 0 5 0 1 0 -0.5 3 10 "
+                          "3000000000 0 5 7\n",
+                          records),
+              boost::archive::archive_exception::input_stream_error);
+    EXPECT_TRUE(records.empty());
     // A token that is not a number fails the same way.
     std::string bad = text;
     bad.replace(bad.find("-0.5"), 4, "x0.5");
