@@ -15,6 +15,11 @@ using lumo::Matrix;
 using lumo::SparseMatrix;
 using lumo::Vec3;
 
+extern "C" void dgesvd_(const char* jobu, const char* jobvt, const int* m, const int* n, double* a,
+                        const int* lda, double* s, double* u, const int* ldu, double* vt,
+                        const int* ldvt, double* work, const int* lwork, int* info, size_t jobu_len,
+                        size_t jobvt_len);
+
 namespace {
 
 double now() {
@@ -23,12 +28,81 @@ double now() {
 }
 
 // 12 x 12 block-diagonal matrix with the 3 x 3 matrix R (row-major) in each diagonal block.
-Matrix blockRotation(const Matrix& R) {
+Matrix blockRotation(const double R[9]) {
     Matrix Q = Matrix::zeros(12, 12);
     for (int k = 0; k < 4; ++k)
         for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 3; ++c) Q(3 * k + r, 3 * k + c) = R(r, c);
+            for (int c = 0; c < 3; ++c) Q(3 * k + r, 3 * k + c) = R[3 * r + c];
     return Q;
+}
+
+// Rotation R (3 x 3, row-major) of element t: with X = the 4 x 4 matrix whose column k is
+// (x, y, z, 1) of slot k, T = X_cur X_rest^-1, F its upper-left 3 x 3 block and F = U S V^T,
+// R = U V^T. The arithmetic is that of lumo::Matrix (Gauss-Jordan inverse with partial
+// pivoting, products summed from 0.0 in increasing k, LAPACK's dgesvd on the column-major F
+// with the same workspace) done on the stack, so the result is the same to the last bit.
+void elementRotation(const Tetrahedron& t, const std::vector<Vec3<float>>& rest,
+                     const std::vector<Vec3<float>>& cur, double R[9]) {
+    double A[16], I[16], Xc[16];
+    for (int k = 0; k < 4; ++k) {
+        const Vec3<float>& r = rest[t.verts[k]];
+        const Vec3<float>& c = cur[t.verts[k]];
+        for (int i = 0; i < 3; ++i) {
+            A[4 * i + k] = r[i];
+            Xc[4 * i + k] = c[i];
+        }
+        A[12 + k] = 1.0;
+        Xc[12 + k] = 1.0;
+    }
+    for (int k = 0; k < 16; ++k) I[k] = (k % 5 == 0) ? 1.0 : 0.0;
+    for (int c = 0; c < 4; ++c) {
+        int pivot = c;
+        double best = std::fabs(A[4 * c + c]);
+        for (int r = c + 1; r < 4; ++r)
+            if (std::fabs(A[4 * r + c]) > best) {
+                best = std::fabs(A[4 * r + c]);
+                pivot = r;
+            }
+        if (pivot != c)
+            for (int j = 0; j < 4; ++j) {
+                std::swap(A[4 * c + j], A[4 * pivot + j]);
+                std::swap(I[4 * c + j], I[4 * pivot + j]);
+            }
+        const double scale = 1.0 / A[4 * c + c];
+        for (int j = 0; j < 4; ++j) {
+            A[4 * c + j] *= scale;
+            I[4 * c + j] *= scale;
+        }
+        for (int r = 0; r < 4; ++r) {
+            if (r == c) continue;
+            const double f = A[4 * r + c];
+            for (int j = 0; j < 4; ++j) {
+                A[4 * r + j] -= f * A[4 * c + j];
+                I[4 * r + j] -= f * I[4 * c + j];
+            }
+        }
+    }
+    // F^T row-major is F column-major, the layout dgesvd takes.
+    double Ft[9];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            double s = 0.0;
+            for (int k = 0; k < 4; ++k) s += Xc[4 * i + k] * I[4 * k + j];
+            Ft[3 * j + i] = s;
+        }
+    const int three = 3, lwork = 30;
+    double S[3], Ucol[9], Vrow[9], work[lwork];
+    int info = 0;
+    dgesvd_("A", "A", &three, &three, Ft, &three, S, Ucol, &three, Vrow, &three, work, &lwork,
+            &info, 1, 1);
+    if (info != 0) fprintf(stderr, "error in Lsvd (returned %d)\n", info);
+    // U(i, k) = Ucol[3k + i]; V(j, k) = Vrow[3j + k].
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            double s = 0.0;
+            for (int k = 0; k < 3; ++k) s += Ucol[3 * k + i] * Vrow[3 * j + k];
+            R[3 * i + j] = s;
+        }
 }
 
 // Slot of the stored entry (row, col) of a matrix whose columns hold sorted rows, or -1.
@@ -139,6 +213,34 @@ struct ElementWork {
     }
 };
 
+// Adds Kt into K at rows and columns 3 verts[k] + c, and -f0 and fp into F0 and Fp, in the
+// order element row i, then column j. The three columns of a vertex share one row pattern, and
+// the three rows of a neighbour sit together in it, so one search per pair of slots finds all
+// nine entries of a block.
+void scatter(SparseMatrix& K, const Tetrahedron& t, const ElementWork& w, Matrix& F0, Matrix& Fp) {
+    int rows[12], offset[4][4];
+    for (int i = 0; i < 12; ++i) rows[i] = 3 * t.verts[i / 3] + i % 3;
+    for (int a = 0; a < 4; ++a)
+        for (int b = 0; b < 4; ++b) {
+            int col = 3 * t.verts[b];
+            int k = findEntry(K, 3 * t.verts[a], col);
+            offset[a][b] = k < 0 ? -1 : k - K.p[col];
+        }
+    for (int i = 0; i < 12; ++i) {
+        for (int j = 0; j < 12; ++j) {
+            int o = offset[i / 3][j / 3];
+            double v = w.Kt[12 * i + j];
+            if (o >= 0) {
+                K.x[K.p[rows[j]] + o + i % 3] += v;
+            } else {
+                entry(K, rows[i], rows[j]) += v;
+            }
+        }
+        F0[rows[i]] -= w.f0[i];
+        Fp[rows[i]] += w.fp[i];
+    }
+}
+
 bool allFinite(const Matrix& v) {
     for (int k = 0; k < v.m * v.n; ++k)
         if (!std::isfinite(v[k])) return false;
@@ -150,14 +252,10 @@ bool allFinite(const Matrix& v) {
 std::vector<Matrix> TetMesh::getTetRotations() {
     std::vector<Matrix> rotations;
     rotations.reserve(tets.size());
+    double R[9];
     for (const Tetrahedron& t : tets) {
-        Matrix Xrest = t.getBaryMatrix(restVert);
-        Matrix Xcur = t.getBaryMatrix(vert);
-        Matrix T = Xcur * Xrest.inverse();
-        Matrix F = T.submatrix(0, 0, 3, 3);
-        Matrix U, S, V;
-        F.svd(U, S, V);
-        rotations.push_back(blockRotation(U * V.transpose()));
+        elementRotation(t, restVert, vert, R);
+        rotations.push_back(blockRotation(R));
     }
     return rotations;
 }
@@ -173,7 +271,15 @@ void TetMesh::simulate(double dt, Matrix fext) {
     }
     if (int(velocities.size()) != n) velocities.resize(n, Vec3<float>(0, 0, 0));
 
-    std::vector<Matrix> Rot = getTetRotations();
+    // Rotations, kept both as 3 x 3 blocks for the element loop and as the 12 x 12 list that
+    // fracture detection takes.
+    std::vector<double> rot3(9 * tets.size());
+    std::vector<Matrix> Rot;
+    Rot.reserve(tets.size());
+    for (size_t e = 0; e < tets.size(); ++e) {
+        elementRotation(tets[e], restVert, vert, &rot3[9 * e]);
+        Rot.push_back(blockRotation(&rot3[9 * e]));
+    }
     double t1 = now();
 
     Matrix M = getMassMatrix();
@@ -187,9 +293,7 @@ void TetMesh::simulate(double dt, Matrix fext) {
     Matrix Rt = Matrix::zeros(12, 12);  // scratch Q^T handed to updatePlasticity
     for (size_t e = 0; e < tets.size(); ++e) {
         Tetrahedron& t = tets[e];
-        const Matrix& Q = Rot[e];
-        for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 3; ++c) w.R[3 * r + c] = Q(r, c);
+        for (int k = 0; k < 9; ++k) w.R[k] = rot3[9 * e + k];
         w.corotate(t, restVert);
         for (int k = 0; k < 4; ++k)
             for (int r = 0; r < 3; ++r)
@@ -197,13 +301,7 @@ void TetMesh::simulate(double dt, Matrix fext) {
         t.updatePlasticity(restVert, vert, Rt, dt);
         w.plasticForce(t);
 
-        int rows[12];
-        for (int i = 0; i < 12; ++i) rows[i] = 3 * t.verts[i / 3] + i % 3;
-        for (int i = 0; i < 12; ++i) {
-            for (int j = 0; j < 12; ++j) entry(K, rows[i], rows[j]) += w.Kt[12 * i + j];
-            F0[rows[i]] -= w.f0[i];
-            Fp[rows[i]] += w.fp[i];
-        }
+        scatter(K, t, w, F0, Fp);
     }
 
     // A = dt^2 K + dt C + M; the stiffness values are scaled by dt twice, as two passes.

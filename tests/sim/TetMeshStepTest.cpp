@@ -105,6 +105,27 @@ TEST(TetMeshStepTest, RotationsOfRestAndRigidPoses) {
                 }
 }
 
+TEST(TetMeshStepTest, RotationsEqualTheDenseMatrixComputation) {
+    // T = X_cur X_rest^-1, F its upper-left block, F = U S V^T, R = U V^T, with lumo::Matrix;
+    // the step's stack arithmetic must give the very same bits.
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<float> jiggle(-0.2f, 0.2f);
+    boost::shared_ptr<TetMesh> mesh = quiet(gridCube(2, true));
+    for (V3& p : mesh->vert) p += V3(jiggle(rng), jiggle(rng), jiggle(rng));
+    std::vector<Matrix> Rot = mesh->getTetRotations();
+    ASSERT_EQ(Rot.size(), mesh->tets.size());
+    for (size_t e = 0; e < mesh->tets.size(); ++e) {
+        const Tetrahedron& t = mesh->tets[e];
+        Matrix T = t.getBaryMatrix(mesh->vert) * t.getBaryMatrix(mesh->restVert).inverse();
+        Matrix U, S, V;
+        T.submatrix(0, 0, 3, 3).svd(U, S, V);
+        Matrix R = U * V.transpose();
+        for (int i = 0; i < 12; ++i)
+            for (int j = 0; j < 12; ++j)
+                EXPECT_EQ(Rot[e](i, j), i / 3 == j / 3 ? R(i % 3, j % 3) : 0.0) << e;
+    }
+}
+
 TEST(TetMeshStepTest, InvertedElementGetsAReflection) {
     boost::shared_ptr<TetMesh> mesh = quiet(oneTet());
     for (V3& p : mesh->vert) p.x = -p.x;
