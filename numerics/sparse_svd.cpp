@@ -38,81 +38,89 @@ void applyNormal(SparseMatrix& A, const double* x, double* y, double* ax, bool s
 
 }  // namespace
 
-Matrix SparseMatrix::svd(double& sigma, int smallest) {
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    double c = 0.0;
-    if (smallest) {
-        double smax = 0.0;
-        svd(smax, 0);
-        std::printf("biggest is %f\n", smax);
-        c = 1.1 * smax * smax;  // c - A^T A is positive definite, largest where A^T A is least
-    }
-    if (smallest && !std::isfinite(c)) {  // the largest value failed: no shift to work with
-        sigma = nan;
-        Matrix v = Matrix::zeros(n, 1);
-        return v;
-    }
-    bool zero = true;
-    for (int k = 0; k < nz; ++k) zero = zero && x[k] == 0.0;
-    if (zero && n > 0) {
-        // A^T A = 0: every singular value is 0, and Lanczos cannot start from a zero image.
-        sigma = 0.0;
-        std::printf("deleted select\n");
-        Matrix v = Matrix::zeros(n, 1);
-        v[0] = 1.0;
-        return v;
-    }
-    if (n == 1) {
-        // A single column: A^T A is the 1 x 1 matrix |column|^2 (ARPACK needs n >= 2).
-        double lambda = 0.0;
-        for (int k = p[0]; k < p[1]; ++k) lambda += x[k] * x[k];
-        sigma = std::sqrt(lambda);
-        std::printf("deleted select\n");
-        Matrix v(1, 1);
-        v[0] = 1.0;
-        return v;
-    }
+namespace {
 
-    int ido = 0, nn = n, nev = 1, ncv = std::min(4, n), ldv = std::max(n, 1), info = 0;
+// The cases ARPACK cannot take, answered directly: A^T A = 0 (Lanczos cannot start from a zero
+// image; every singular value is 0) and a single column (ARPACK needs n >= 2; A^T A is the
+// 1 x 1 matrix |column|^2). Returns false for every other matrix.
+bool directCase(const SparseMatrix& A, double& sigma, Matrix& vec) {
+    bool zero = true;
+    for (int k = 0; k < A.nz; ++k) zero = zero && A.x[k] == 0.0;
+    if (A.n < 1 || (A.n > 1 && !zero)) return false;
+    double lambda = 0.0;
+    for (int k = 0; k < A.nz; ++k) lambda += A.x[k] * A.x[k];
+    sigma = std::sqrt(lambda);
+    vec = Matrix::zeros(A.n, 1);
+    vec[0] = 1.0;
+    std::printf("deleted select\n");
+    return true;
+}
+
+// ARPACK's symmetric driver for the largest eigenvalue of A^T A (of c I - A^T A when shifted):
+// returns it, or NaN when the iteration fails; vec receives the first Lanczos basis vector,
+// which on success is the unit eigenvector.
+double largestEigenvalue(SparseMatrix& A, bool shifted, double c, Matrix& vec) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    int ido = 0, n = A.n, nev = 1, ncv = std::min(4, n), ldv = std::max(n, 1), info = 0;
     double tol = 1e-12;
     int lworkl = ncv * (ncv + 8);
-    std::vector<double> resid(std::max(n, 1)), v((size_t)ldv * std::max(ncv, 1));
-    std::vector<double> workd(3 * std::max(n, 1)), workl(std::max(lworkl, 1)), ax(std::max(m, 1));
+    std::vector<double> resid(ldv), v((size_t)ldv * std::max(ncv, 1)), workd(3 * ldv);
+    std::vector<double> workl(std::max(lworkl, 1)), ax(std::max(A.m, 1));
     int iparam[11] = {0}, ipntr[11] = {0};
     iparam[0] = 1;     // exact shifts
     iparam[2] = 2000;  // iteration limit
     iparam[6] = 1;     // mode 1: standard problem, OP = the operator itself
 
     for (;;) {
-        dsaupd_(&ido, "I", &nn, "LA", &nev, &tol, resid.data(), &ncv, v.data(), &ldv, iparam, ipntr,
+        dsaupd_(&ido, "I", &n, "LA", &nev, &tol, resid.data(), &ncv, v.data(), &ldv, iparam, ipntr,
                 workd.data(), workl.data(), &lworkl, &info, 1, 2);
-        if (ido == -1 || ido == 1) {
-            applyNormal(*this, &workd[ipntr[0] - 1], &workd[ipntr[1] - 1], ax.data(), smallest, c);
-        } else {
+        if (ido != -1 && ido != 1) {
             if (ido != 99) std::printf("unhandled ido %d\n", ido);
             break;
         }
+        applyNormal(A, &workd[ipntr[0] - 1], &workd[ipntr[1] - 1], ax.data(), shifted, c);
     }
     if (info != 0) std::printf("info is %d,ido is %d\n", info, ido);
 
-    sigma = nan;
+    double lambda = nan;
     if (info >= 0 && ido == 99) {
         int rvec = 1, ierr = 0;
         std::vector<int> select(ncv, 0);
         double d[1] = {nan}, shift = 0.0;
-        dseupd_(&rvec, "A", select.data(), d, v.data(), &ldv, &shift, "I", &nn, "LA", &nev, &tol,
+        dseupd_(&rvec, "A", select.data(), d, v.data(), &ldv, &shift, "I", &n, "LA", &nev, &tol,
                 resid.data(), &ncv, v.data(), &ldv, iparam, ipntr, workd.data(), workl.data(),
                 &lworkl, &ierr, 1, 1, 2);
         if (ierr != 0)
             std::printf("ierr is %d\n", ierr);
         else if (iparam[4] >= 1)  // at least one converged Ritz value
-            sigma = smallest ? std::sqrt(c - d[0]) : std::sqrt(d[0]);
+            lambda = d[0];
     }
     std::printf("deleted select\n");
+    vec = Matrix(n, 1);
+    std::copy(v.begin(), v.begin() + n, vec.data);
+    return lambda;
+}
 
-    Matrix result(n, 1);
-    std::copy(v.begin(), v.begin() + n, result.data);
-    return result;
+}  // namespace
+
+Matrix SparseMatrix::svd(double& sigma, int smallest) {
+    double c = 0.0;
+    if (smallest) {
+        double smax = 0.0;
+        svd(smax, 0);
+        std::printf("biggest is %f\n", smax);
+        c = 1.1 * smax * smax;    // c - A^T A is positive definite, largest where A^T A is least
+        if (!std::isfinite(c)) {  // the largest value failed: no shift to work with
+            sigma = std::numeric_limits<double>::quiet_NaN();
+            return Matrix::zeros(n, 1);
+        }
+    }
+    Matrix vec;
+    if (directCase(*this, sigma, vec)) return vec;
+    const double lambda = largestEigenvalue(*this, smallest != 0, c, vec);
+    // For the smallest value, c - lambda may round below 0 when A is rank deficient.
+    sigma = smallest ? std::sqrt(std::max(c - lambda, 0.0)) : std::sqrt(lambda);
+    return vec;
 }
 
 }  // namespace lumo

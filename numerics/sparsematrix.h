@@ -37,7 +37,7 @@ class SparseMatrix {
     // m x n without entries, room for max(cap, 1).
     SparseMatrix(int m, int n, int cap);
     // Every element of A that is not exactly 0.0 (NaN included) becomes an entry.
-    explicit SparseMatrix(const Matrix& A);
+    SparseMatrix(const Matrix& A);
     // m x cols.size(): column j holds the (row, value) pairs of cols[j]. Each list is sorted in
     // place (by row, then value). Pairs with the same row are all kept, so callers give each
     // (row, column) at most once; the solvers need distinct rows within a column.

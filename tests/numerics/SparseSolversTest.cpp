@@ -265,6 +265,19 @@ TEST(SparseSolversIterative, SingularValuesAgreeWithDenseSvd) {
     EXPECT_EQ(sigma, 5.0);
     EXPECT_EQ(v[0], 1.0);
 
+    // Rank deficient (two equal columns): the smallest value is 0, which the shifted operator
+    // meets as c - lambda with c = 1.1 sigma_max^2; rounding there is about 1e-12 c, so sigma
+    // stays below 1e-5 sigma_max, and is never NaN.
+    Matrix R = randomSparse(7, 4, 0.4, 41);
+    for (int r = 0; r < 7; ++r) R(r, 3) = R(r, 0);
+    SparseMatrix RS(R);
+    testing::internal::CaptureStdout();
+    RS.svd(sigma, 1);
+    testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(std::isnan(sigma));
+    R.svd(U, S, V);
+    EXPECT_LT(sigma, 1e-5 * S[0]);
+
     SparseMatrix Z(Matrix::zeros(4, 3));  // every singular value is 0
     testing::internal::CaptureStdout();
     v = Z.svd(sigma, 0);
