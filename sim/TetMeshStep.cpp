@@ -241,6 +241,50 @@ void scatter(SparseMatrix& K, const Tetrahedron& t, const ElementWork& w, Matrix
     }
 }
 
+// Element loop: co-rotated stiffness and rest forces of every element, its plastic strain
+// updated from the current pose, then its plastic forces, all scattered into K, F0 and Fp.
+// rot3 holds one 3 x 3 row-major rotation per element.
+void assembleElements(TetMesh& mesh, const std::vector<double>& rot3, double dt, SparseMatrix& K,
+                      Matrix& F0, Matrix& Fp) {
+    ElementWork w;
+    Matrix Rt = Matrix::zeros(12, 12);  // scratch Q^T handed to updatePlasticity
+    for (size_t e = 0; e < mesh.tets.size(); ++e) {
+        Tetrahedron& t = mesh.tets[e];
+        for (int k = 0; k < 9; ++k) w.R[k] = rot3[9 * e + k];
+        w.corotate(t, mesh.restVert);
+        for (int k = 0; k < 4; ++k)
+            for (int r = 0; r < 3; ++r)
+                for (int c = 0; c < 3; ++c) Rt(3 * k + r, 3 * k + c) = w.R[3 * c + r];
+        t.updatePlasticity(mesh.restVert, mesh.vert, Rt, dt);
+        w.plasticForce(t);
+        scatter(K, t, w, F0, Fp);
+    }
+}
+
+// A = dt^2 K + dt C + M (M and C per row); the stiffness values are scaled by dt twice, as two
+// passes, and each diagonal entry becomes (dt C + M) + A(i, i).
+SparseMatrix systemMatrix(const SparseMatrix& K, const Matrix& M, const Matrix& C, double dt) {
+    SparseMatrix A = K;
+    for (int k = 0; k < A.nz; ++k) A.x[k] *= dt;
+    for (int k = 0; k < A.nz; ++k) A.x[k] *= dt;
+    for (int i = 0; i < A.n; ++i) {
+        double& a = entry(A, i, i);
+        a = (dt * C[i] + M[i]) + a;
+    }
+    return A;
+}
+
+// Floor plane y = -10: a vertex below it and moving down has its y velocity reversed and its
+// whole velocity damped by 0.9; its position is left where it is.
+void floorResponse(const std::vector<Vec3<float>>& vert, std::vector<Vec3<float>>& velocities) {
+    for (size_t i = 0; i < vert.size(); ++i) {
+        if (vert[i].y < -10.0 && velocities[i].y < 0) {
+            velocities[i].y = -velocities[i].y;
+            velocities[i] *= 0.9;
+        }
+    }
+}
+
 bool allFinite(const Matrix& v) {
     for (int k = 0; k < v.m * v.n; ++k)
         if (!std::isfinite(v[k])) return false;
@@ -289,29 +333,8 @@ void TetMesh::simulate(double dt, Matrix fext) {
     Matrix v = getCombinedVelocityVector();
     SparseMatrix K = stiffnessPattern(*this);
 
-    ElementWork w;
-    Matrix Rt = Matrix::zeros(12, 12);  // scratch Q^T handed to updatePlasticity
-    for (size_t e = 0; e < tets.size(); ++e) {
-        Tetrahedron& t = tets[e];
-        for (int k = 0; k < 9; ++k) w.R[k] = rot3[9 * e + k];
-        w.corotate(t, restVert);
-        for (int k = 0; k < 4; ++k)
-            for (int r = 0; r < 3; ++r)
-                for (int c = 0; c < 3; ++c) Rt(3 * k + r, 3 * k + c) = w.R[3 * c + r];
-        t.updatePlasticity(restVert, vert, Rt, dt);
-        w.plasticForce(t);
-
-        scatter(K, t, w, F0, Fp);
-    }
-
-    // A = dt^2 K + dt C + M; the stiffness values are scaled by dt twice, as two passes.
-    SparseMatrix A = K;
-    for (int k = 0; k < A.nz; ++k) A.x[k] *= dt;
-    for (int k = 0; k < A.nz; ++k) A.x[k] *= dt;
-    for (int i = 0; i < N; ++i) {
-        double& a = entry(A, i, i);
-        a = (dt * C[i] + M[i]) + a;
-    }
+    assembleElements(*this, rot3, dt, K, F0, Fp);
+    SparseMatrix A = systemMatrix(K, M, C, dt);
 
     // b = M v - dt (((K x + F0) - Fp) - fext), row by row in exactly that order.
     Matrix Kx = K * x;
@@ -330,12 +353,7 @@ void TetMesh::simulate(double dt, Matrix fext) {
             vert[i] += velocities[i] * dt;
         }
         handleFractures(Rot);
-        for (size_t i = 0; i < vert.size(); ++i) {
-            if (vert[i].y < -10.0 && velocities[i].y < 0) {
-                velocities[i].y = -velocities[i].y;
-                velocities[i] *= 0.9;
-            }
-        }
+        floorResponse(vert, velocities);
     } else {
         // One bad solve must not turn the body into NaN: keep this step's start state.
         fprintf(stderr, "simulate: the sparse solve failed (%d unknowns); step skipped\n", N);
