@@ -335,3 +335,25 @@ TEST(TetMeshStepTest, SharedVertexGridStaysFiniteUnderGravity) {
                timing.rest);
     }
 }
+
+TEST(TetMeshStepTest, OverstressedMeshFracturesWithinTheStep) {
+    boost::shared_ptr<TetMesh> mesh = makeMesh(beam(2));  // threshold 1000
+    for (V3& p : mesh->vert) p.x *= 1.2f;                 // 20% stretch: stress ~ 5000
+    const size_t n = mesh->vert.size();
+    testing::internal::CaptureStdout();
+    mesh->simulate(kDt, Matrix());
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("fracture: "), std::string::npos);
+    ASSERT_FALSE(mesh->recentFractures.empty());
+    EXPECT_EQ(mesh->vert.size(), n + mesh->recentFractures.size());
+    EXPECT_EQ(mesh->restVert.size(), mesh->vert.size());
+    EXPECT_EQ(mesh->velocities.size(), mesh->vert.size());
+    EXPECT_EQ(mesh->recentFractures[0].newVertex, int(n));
+    // The next step runs on the grown mesh.
+    testing::internal::CaptureStdout();
+    mesh->fractureThreshold = 1e9;
+    mesh->simulate(kDt, Matrix());
+    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(mesh->recentFractures.empty());
+    for (const V3& p : mesh->vert) EXPECT_TRUE(std::isfinite(p.x + p.y + p.z));
+}
