@@ -32,8 +32,8 @@ lumo::Vec3<float> lerp(const lumo::Vec3<float>& a, const lumo::Vec3<float>& b, d
     return a * (1.0 - t) + b * t;
 }
 
-// Parameter u, v of q in T's edge coordinates lies strictly inside, and t strictly inside the
-// segment, with the margins the cutter uses throughout.
+// q lies strictly inside T (edge coordinates u, v >= 1e-8, u + v <= 1 - 1e-8) and the
+// segment parameter t strictly inside (0, 1) by the same margin.
 bool strictlyInside(const Triangle& T, const lumo::Vec3<float>& q, double t) {
     lumo::Vec3<float> r = q - T.p[0];
     double u = T.b1.dot(r), v = T.b2.dot(r);
