@@ -372,3 +372,38 @@ TEST(TetMeshTest, ClosestTetrahedron) {
     EXPECT_EQ(two->getClosestTetrahedron(V3(2, 2, 2), false), 1);
     EXPECT_EQ(testing::internal::GetCapturedStdout().substr(0, 10), "bestDist: ");
 }
+
+TEST(TetMeshTest, ClosestTetrahedronEqualsTheFullScan) {
+    // Jiggled grid (seeded), queried at random points inside and around it, at vertices and on
+    // faces: index and printed text must equal those of scanning every element.
+    std::mt19937 rng(99);
+    std::uniform_real_distribution<float> jiggle(-0.15f, 0.15f), around(-1.5f, 4.5f);
+    boost::shared_ptr<TetMesh> mesh = makeMesh(gridCube(3, false));
+    for (V3& p : mesh->vert) p += V3(jiggle(rng), jiggle(rng), jiggle(rng));
+    std::vector<V3> queries;
+    for (int k = 0; k < 40; ++k) queries.push_back(V3(around(rng), around(rng), around(rng)));
+    for (int k = 0; k < 5; ++k) queries.push_back(mesh->vert[(k * 13) % mesh->vert.size()]);
+    for (int k = 0; k < 5; ++k)  // on face 0 of some elements
+        queries.push_back(mesh->getWorldCoordinates(k * 17, Vec4<float>(0.5f, 0.3f, 0.2f, 0)));
+    for (const V3& p : queries) {
+        testing::internal::CaptureStdout();
+        double best = 1e10;
+        int index = 0;
+        for (size_t i = 0; i < mesh->tets.size(); ++i) {
+            double d = mesh->tets[i].distance(mesh->vert, p);
+            if (d < best) {
+                best = d;
+                index = int(i);
+            }
+        }
+        printf("bestDist: %f\n", best);
+        fflush(stdout);
+        std::string expected = testing::internal::GetCapturedStdout();
+        testing::internal::CaptureStdout();
+        int got = mesh->getClosestTetrahedron(p, false);
+        fflush(stdout);
+        std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(got, index);
+        EXPECT_EQ(out, expected);
+    }
+}
