@@ -89,7 +89,9 @@ void TetBoundMesh::bindToTets(const boost::shared_ptr<TetMesh>& tm) {
 }
 
 void TetBoundMesh::splitSuperfluousEdges() {
-    if (!tetMesh) return;
+    // Without a surface (none bound, or one that loaded empty) nothing ties the tetrahedra
+    // together in the surface's sense; detaching them all would shatter the body.
+    if (!tetMesh || (tris.empty() && faces.empty())) return;
     TetMesh& tm = *tetMesh;
 
     // Tetrahedra carrying a surface triangle that spans several tetrahedra tie pieces together.

@@ -51,7 +51,8 @@ class TetBoundMesh : public Mesh {
 
     // Gives every tetrahedron that carries no surface triangle spanning several tetrahedra its
     // own copies of the vertices it shares (appended to tetMesh's vert, restVert, velocities).
-    // Without a bound tetrahedral mesh it does nothing.
+    // Without a bound tetrahedral mesh, or with a surface that has no faces at all, it does
+    // nothing.
     void splitSuperfluousEdges();
 
     // Draws the surface with the material, then the optional binding lines, the debug points

@@ -191,6 +191,16 @@ TEST(TetBoundMesh, ASurfaceTriangleAcrossTetrahedraKeepsThemTied) {
     EXPECT_EQ(tm->vert.size(), 5u);
 }
 
+TEST(TetBoundMesh, AnEmptyBoundSurfaceDetachesNothing) {
+    // As after a surface file that could not be read: bound, but without faces.
+    boost::shared_ptr<TetMesh> tm = tetmeshes::makeMesh(tetmeshes::twoTets());
+    TetBoundMesh s;
+    captureStdout([&] { s.bindToTets(tm); });
+    std::string out = captureStdout([&] { s.splitSuperfluousEdges(); });
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(tm->vert.size(), 5u);
+}
+
 TEST(TetBoundMesh, CuttingWithoutRecordsOnlyRecomputesNormals) {
     boost::shared_ptr<TetMesh> tm = tetmeshes::makeMesh(tetmeshes::oneTet());
     TetBoundMesh s;
