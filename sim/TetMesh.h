@@ -49,7 +49,10 @@ class TetMesh : public Mesh {
     // matrices, and empties Mesh::tris. Returns Mesh::loadobj's result (0: unreadable file,
     // empty mesh).
     int loadobj(const char* path);
-    // Recovers tets from Mesh::tris (called by loadobj); then merges vertices and zeroes the
+    // Recovers tets from Mesh::tris (called by loadobj): face (a, b, c) with a neighbour d of a
+    // makes Tetrahedron(a, b, c, d) when the other three outward faces exist, d lies strictly
+    // behind (a, b, c) and no element on the same four vertices exists yet. Vertex lines may be
+    // shared between tetrahedra or given per tetrahedron. Then merges vertices and zeroes the
     // velocities.
     void buildTetrahedron();
     // Merges every vertex lying closer than 1e-5 to an earlier kept one into it, remapping
