@@ -105,6 +105,12 @@ difference() {
         -colorspace Gray -format '%[fx:mean]' info:
 }
 
+# lit_box FILE W H X Y: bounding box WxH+X+Y of the region's pixels brighter than 10%.
+lit_box() {
+    "$CONVERT" "$1" -crop "${2}x${3}+${4}+${5}" +repage -colorspace Gray -threshold 10% \
+        -format '%@' info:
+}
+
 # Floating-point comparison: is_greater A B.
 is_greater() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
 
