@@ -87,7 +87,9 @@ void Scene::replayNextFracture(std::vector<TetMeshFractureInfo>& frac, int& load
             readFractureFile(kReplayPath, frac);
             printf("read %d fractures.\n", int(frac.size()));
         } catch (const std::exception& e) {
+            // No newline follows the message, so line buffering alone would hold it back.
             fputs(e.what(), stdout);
+            fflush(stdout);
         }
         loaded = 1;
     }
