@@ -54,6 +54,21 @@ void TetBoundMesh::bindToTets(const boost::shared_ptr<TetMesh>& tm) {
     tetMesh = tm;
     bindings.clear();
 
+    if (tm->tets.empty() && !vert.empty()) {
+        // Nothing to bind to (a tetrahedral mesh file that could not be read): a surface left
+        // without bindings could not be re-posed, so it is dropped.
+        fprintf(stderr,
+                "The tetrahedral mesh has no tetrahedra: the surface of %d vertices cannot be "
+                "bound and is dropped.\n",
+                int(vert.size()));
+        vert.clear();
+        restVert.clear();
+        norm.clear();
+        tris.clear();
+        faces.clear();
+        boneWeights.clear();
+    }
+
     for (size_t i = 0; i < vert.size(); ++i) {
         lumo::Vec3<float> p = vert[i];
         int t = tm->getClosestTetrahedron(p, false);

@@ -47,6 +47,8 @@ class TetBoundMesh : public Mesh {
     // flags every tm vertex whose rest position lies inside the closed, outward-wound surface.
     // Prints the queries' "bestDist" lines, a line per badly bound vertex and one
     // "vert[%d]: ray intersects, inside: %d" line per tm vertex whose +X ray meets the surface.
+    // A tm without tetrahedra cannot carry the surface: the surface is emptied (with a message
+    // on standard error).
     void bindToTets(const boost::shared_ptr<TetMesh>& tm);
 
     // Gives every tetrahedron that carries no surface triangle spanning several tetrahedra its

@@ -201,6 +201,23 @@ TEST(TetBoundMesh, AnEmptyBoundSurfaceDetachesNothing) {
     EXPECT_EQ(tm->vert.size(), 5u);
 }
 
+TEST(TetBoundMesh, NoTetrahedraToBindToDropsTheSurface) {
+    boost::shared_ptr<TetMesh> tm(new TetMesh(Tetrahedron::Material()));
+    TetBoundMesh s;
+    addTriangle(s, V3(0, 0, 0), V3(1, 0, 0), V3(0, 1, 0));
+    testing::internal::CaptureStderr();
+    std::string out = captureStdout([&] { s.bindToTets(tm); });
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err,
+              "The tetrahedral mesh has no tetrahedra: the surface of 3 vertices cannot be bound "
+              "and is dropped.\n");
+    EXPECT_TRUE(s.vert.empty() && s.restVert.empty() && s.tris.empty() && s.bindings.empty());
+    EXPECT_TRUE(s.fracture());
+    s.splitSuperfluousEdges();
+    EXPECT_TRUE(tm->vert.empty());
+}
+
 TEST(TetBoundMesh, CuttingWithoutRecordsOnlyRecomputesNormals) {
     boost::shared_ptr<TetMesh> tm = tetmeshes::makeMesh(tetmeshes::oneTet());
     TetBoundMesh s;
