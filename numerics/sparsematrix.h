@@ -23,7 +23,7 @@ class SparseQR {
 // An m x n sparse matrix in compressed-sparse-column form, the layout UMFPACK and CXSparse take
 // as is: the entries of column j occupy slots p[j] .. p[j+1]-1 of i (row index) and x (value),
 // rows ascending within a column. p has n + 1 entries, p[0] = 0 and p[n] = nz. A value type:
-// copies own separate arrays. No member but the column-list constructor reorders anything.
+// copies own separate arrays. Entries are never removed and the capacity never shrinks.
 class SparseMatrix {
   public:
     int m;      // rows
