@@ -158,7 +158,7 @@ void TetBoundMesh::draw() {
         glColor3f(1, 1, 1);
         const lumo::Vec4<float> centroid(0.25f, 0.25f, 0.25f, 0.25f);
         glBegin(GL_LINES);
-        for (size_t i = 0; i < vert.size(); ++i) {
+        for (size_t i = 0; i < vert.size() && i < bindings.size(); ++i) {
             glVertex3fv(vert[i].getData());
             lumo::Vec3<float> c = tetMesh->getWorldCoordinates(bindings[i].tet, centroid);
             glVertex3fv(c.getData());
