@@ -89,8 +89,8 @@ TEST(TetrahedronTest, OutwardFaceGivesPositiveVolumeAndOutwardNormals) {
     for (int f = 0; f < 4; ++f) {
         for (int c = 0; c < 3; ++c) EXPECT_NEAR(t.normals[f][c], expected[f][c], kTol) << f;
         // The vertex opposite face f is the slot that tris[f] leaves out.
-        int opposite = 6 - Tetrahedron::tris[f][0] - Tetrahedron::tris[f][1] -
-                       Tetrahedron::tris[f][2];
+        int opposite =
+            6 - Tetrahedron::tris[f][0] - Tetrahedron::tris[f][1] - Tetrahedron::tris[f][2];
         V3 corner = pos[t.verts[Tetrahedron::tris[f][0]]];
         EXPECT_LT(t.normals[f].dot(pos[t.verts[opposite]] - corner), 0) << f;
     }

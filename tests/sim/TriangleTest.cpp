@@ -19,7 +19,9 @@ void expectVec(const V3& v, double x, double y, double z) {
     EXPECT_NEAR(v.z, z, kTol);
 }
 
-std::vector<V3> unitTriangle() { return {V3(0, 0, 0), V3(1, 0, 0), V3(0, 1, 0)}; }
+std::vector<V3> unitTriangle() {
+    return {V3(0, 0, 0), V3(1, 0, 0), V3(0, 1, 0)};
+}
 
 }  // namespace
 
