@@ -1,0 +1,266 @@
+// The scene in a GL context: construction lines and defaults of both forms, dropping springs that
+// name no tetrahedron, the key table, reset, and picking, dragging and removing springs.
+#include <GL/glew.h>
+#include <GL/glu.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "app/Camera.h"
+#include "app/Scene.h"
+#include "app/glframe/fbo.h"
+#include "tests/support/gl/GLTestWindow.h"
+
+namespace {
+
+// A camera with the default pose on the test window's 640 x 480 area.
+class TestView : public InteractiveCameraView {
+  public:
+    int width() override { return GLTestWindow::kWidth; }
+    int height() override { return GLTestWindow::kHeight; }
+    bool shiftActive() override { return false; }
+};
+
+// One tetrahedron over (0,0,0), (1,0,0), (0,1,0), (0,0,1) as four outward faces.
+std::string writeTetObj() {
+    const std::string path = testing::TempDir() + "scene_one_tet.obj";
+    std::ofstream f(path);
+    f << "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\n"
+      << "f 1 3 2\nf 1 2 4\nf 2 3 4\nf 1 4 3\n";
+    return path;
+}
+
+std::string writeFile(const std::string& name, const std::string& text) {
+    const std::string path = testing::TempDir() + name;
+    std::ofstream(path) << text;
+    return path;
+}
+
+// A scene file over the tetrahedron OBJ: drawTets 0, E 3000, threshold 750, no bound surface
+// (but a texture listed), springs on tetrahedron 0 and on the missing tetrahedron 5.
+std::string sceneText(const std::string& obj) {
+    return "22 serialization::archive 6 0 0 0 0 0 " + std::to_string(obj.size()) + " " + obj +
+           " 3000 0.3 750 0.002 50 1.5 0 0 0  0 0 0  0 0 1 0 5 x.png 0 0 0 0 "
+           "0 0 2 0 0 0 0 0.5 0.25 0.125 1 2 3 5 0.25 0.25 0.25 0 0 0\n";
+}
+
+class SceneTest : public GLTest {
+  protected:
+    Scene* makeScene() {
+        testing::internal::CaptureStdout();
+        Scene* s = new Scene(writeTetObj().c_str(), nullptr);
+        fflush(stdout);
+        output = testing::internal::GetCapturedStdout();
+        s->view = &view;
+        return s;
+    }
+    TestView view;
+    std::string output;
+};
+
+}  // namespace
+
+TEST_F(SceneTest, TwoFileFormPrintsItsLinesAndStartsStopped) {
+    Scene* s = makeScene();
+    EXPECT_EQ(
+        output.rfind("Creating fbo.\ninitializing fbo 1024 1024\nCreated fbo.\nloading obj: ", 0),
+        0u)
+        << output;
+    EXPECT_EQ(s->tetMesh->tets.size(), 1u);
+    EXPECT_TRUE(s->drawTets);
+    EXPECT_FALSE(s->running);
+    EXPECT_FALSE(s->wireframe);
+    EXPECT_EQ(s->fps, 0.0);
+    EXPECT_EQ(s->handle.tet, -1);
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(s->handle.bary[k], 0.0f);
+    EXPECT_EQ(s->shadowFbo->width, 1024);
+    EXPECT_EQ(s->shadowFbo->height, 1024);
+    EXPECT_TRUE(s->springs.empty());
+    EXPECT_TRUE(s->fractures.empty());
+    EXPECT_TRUE(s->boundMesh.vert.empty());
+    EXPECT_EQ(s->tetMesh->fractureThreshold, 1000.0);
+    EXPECT_FALSE(s->boundMesh.drawBindings);
+    EXPECT_FALSE(s->boundMesh.drawVertexNumbers);
+    EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+}
+
+TEST_F(SceneTest, SceneFileFormTakesFileValuesAndDropsBadSprings) {
+    const std::string file = writeFile("scene_test.scene", sceneText(writeTetObj()));
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    Scene s(file.c_str());
+    testing::internal::GetCapturedStdout();
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(s.drawTets);
+    EXPECT_EQ(s.tetMesh->fractureThreshold, 750.0);
+    EXPECT_EQ(s.tetMesh->material.youngsModulus, 3000.0);
+    EXPECT_EQ(s.tetMesh->tets[0].material.poissonRatio, 0.3);
+    // No bound surface, even though the material lists a texture.
+    EXPECT_TRUE(s.boundMesh.vert.empty());
+    EXPECT_EQ(s.boundMesh.material->texture, 0u);
+    ASSERT_EQ(s.springs.size(), 1u);
+    EXPECT_EQ(s.springs[0].tet, 0);
+    EXPECT_EQ(s.springs[0].bary[0], 0.5f);
+    EXPECT_EQ(s.springs[0].bary[3], 0.25f);
+    EXPECT_EQ(s.springs[0].pos.z, 3.0f);
+    EXPECT_EQ(err, file + ": spring 1 names tetrahedron 5, but the mesh has 1; dropped\n");
+}
+
+TEST_F(SceneTest, UnreadableSceneFileThrowsTheArchiveException) {
+    const std::string file = writeFile("scene_bad.scene", "22 serialization::archive 6 0 0 1 0");
+    testing::internal::CaptureStdout();
+    EXPECT_THROW(Scene s(file.c_str()), std::exception);
+    EXPECT_THROW(Scene s("/nonexistent/scene"), std::exception);
+    testing::internal::GetCapturedStdout();
+}
+
+TEST_F(SceneTest, KeyTable) {
+    Scene* s = makeScene();
+    s->handleKeyboard('s', 0, 0);
+    EXPECT_TRUE(s->running);
+    s->handleKeyboard('s', 0, 0);
+    EXPECT_FALSE(s->running);
+    s->handleKeyboard('w', 0, 0);
+    EXPECT_TRUE(s->wireframe);
+    s->handleKeyboard('1', 0, 0);
+    EXPECT_FALSE(s->drawTets);
+    s->handleKeyboard('b', 0, 0);
+    EXPECT_TRUE(s->boundMesh.drawBindings);
+    s->handleKeyboard('n', 0, 0);
+    EXPECT_TRUE(s->boundMesh.drawVertexNumbers);
+    s->handleKeyboard('t', 0, 0);
+    EXPECT_EQ(s->tetMesh->fractureThreshold, 1.0e9);
+    s->handleKeyboard('t', 0, 0);
+    EXPECT_EQ(s->tetMesh->fractureThreshold, 1.0e9);
+    s->handleKeyboard('r', 0, 0);
+    EXPECT_EQ(s->tetMesh->fractureThreshold, 1000.0);
+    // Unlisted keys and case: nothing.
+    s->handleKeyboard('S', 0, 0);
+    s->handleKeyboard('x', 0, 0);
+    EXPECT_FALSE(s->running);
+    // 'c' without a dragged point does nothing; with one it appends a spring.
+    s->handleKeyboard('c', 0, 0);
+    EXPECT_TRUE(s->springs.empty());
+    s->handle.tet = 0;
+    s->handle.bary = lumo::Vec4<float>(0.1f, 0.2f, 0.3f, 0.4f);
+    s->handle.pos = lumo::Vec3<float>(4, 5, 6);
+    s->handleKeyboard('c', 0, 0);
+    ASSERT_EQ(s->springs.size(), 1u);
+    EXPECT_EQ(s->springs[0].bary[3], 0.4f);
+    EXPECT_EQ(s->springs[0].pos.y, 5.0f);
+    EXPECT_EQ(s->handle.tet, 0);
+}
+
+TEST_F(SceneTest, CameraKeys) {
+    Scene* s = makeScene();
+    s->handleKeyboard('k', 0, 0);
+    EXPECT_NEAR(view.orientation.a, std::cos(0.05), 1e-15);
+    EXPECT_NEAR(view.orientation.v.x, std::sin(0.05), 1e-15);
+    EXPECT_EQ(view.position.z, 10.0);
+    view.orientation = lumo::Quaternion();
+    s->handleKeyboard('l', 0, 0);
+    // Orbit about world y through the origin: (0, 0, 10) turns by 0.1 rad toward +x.
+    EXPECT_NEAR(view.position.x, 10.0 * std::sin(0.1), 1e-12);
+    EXPECT_NEAR(view.position.y, 0.0, 1e-12);
+    EXPECT_NEAR(view.position.z, 10.0 * std::cos(0.1), 1e-12);
+    EXPECT_NEAR(view.orientation.v.y, std::sin(0.05), 1e-15);
+}
+
+TEST_F(SceneTest, SpaceStepsOnceAndResetRestoresTheRestShape) {
+    Scene* s = makeScene();
+    testing::internal::CaptureStdout();
+    s->handleKeyboard(' ', 0, 0);
+    s->handleKeyboard(' ', 0, 0);
+    testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(s->running);
+    // Falling under gravity.
+    EXPECT_LT(s->tetMesh->vert[0].y, 0.0f);
+    EXPECT_LT(s->tetMesh->velocities[0].y, 0.0f);
+    s->tetMesh->tets[0].plasticStrain[0] = 0.5;
+    s->handleKeyboard('R', 0, 0);
+    for (std::size_t i = 0; i < s->tetMesh->vert.size(); ++i) {
+        EXPECT_TRUE(s->tetMesh->vert[i] == s->tetMesh->restVert[i]) << i;
+        EXPECT_EQ(s->tetMesh->velocities[i].len(), 0.0) << i;
+    }
+    EXPECT_EQ(s->tetMesh->tets[0].plasticStrain[0], 0.0);
+}
+
+TEST_F(SceneTest, PickDragAndDrop) {
+    Scene* s = makeScene();
+    // The window pixel of a point inside the tetrahedron, seen with the default camera.
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    view.applyProjection();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    view.applyModelview();
+    GLint vp[4];
+    GLdouble mv[16], pr[16], wx, wy, wz;
+    glGetIntegerv(GL_VIEWPORT, vp);
+    glGetDoublev(GL_MODELVIEW_MATRIX, mv);
+    glGetDoublev(GL_PROJECTION_MATRIX, pr);
+    gluProject(0.2, 0.3, 0.2, mv, pr, vp, &wx, &wy, &wz);
+    const int x = int(wx), y = GLTestWindow::kHeight - int(wy);
+
+    testing::internal::CaptureStdout();
+    s->selectHandleForView(&view, 0, 1, x, y);
+    std::string out = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(s->handle.tet, 0) << out;
+    EXPECT_EQ(out.rfind("intersects tet: ", 0), 0u) << out;
+    EXPECT_NE(out.find("\nbary: "), std::string::npos) << out;
+    // The picked point is on the front face (z = 1 - x - y), under the pressed pixel.
+    const lumo::Vec3<float> p = s->handle.pos;
+    EXPECT_NEAR(p.x + p.y + p.z, 1.0, 1e-4);
+    float sum = s->handle.bary[0] + s->handle.bary[1] + s->handle.bary[2] + s->handle.bary[3];
+    EXPECT_NEAR(sum, 1.0f, 1e-5f);
+
+    // Dragging 48 pixels to the right moves the anchor along +x at its depth, nothing else.
+    const lumo::Vec4<float> bary = s->handle.bary;
+    s->moveHandleForView(&view, x + 48, y);
+    EXPECT_GT(s->handle.pos.x, p.x + 0.5f);
+    EXPECT_NEAR(s->handle.pos.y, p.y, 0.02);
+    EXPECT_EQ(s->handle.tet, 0);
+    EXPECT_EQ(s->handle.bary[1], bary[1]);
+
+    // A press beside the body picks nothing; a release or another button drops the point.
+    s->selectHandleForView(&view, 0, 1, 5, 5);
+    EXPECT_EQ(s->handle.tet, -1);
+    testing::internal::CaptureStdout();
+    s->selectHandleForView(&view, 0, 1, x, y);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(s->handle.tet, 0);
+    s->selectHandleForView(&view, 1, 1, x, y);
+    EXPECT_EQ(s->handle.tet, -1);
+}
+
+TEST_F(SceneTest, RemovingASpringByPickingIt) {
+    Scene* s = makeScene();
+    testing::internal::CaptureStdout();
+    s->springs.push_back(Spring(0, lumo::Vec4<float>(1, 0, 0, 0), lumo::Vec3<float>(-3, 0, 0)));
+    s->springs.push_back(Spring(0, lumo::Vec4<float>(1, 0, 0, 0), lumo::Vec3<float>(3, 0, 0)));
+    testing::internal::GetCapturedStdout();
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    view.applyProjection();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    view.applyModelview();
+    GLint vp[4];
+    GLdouble mv[16], pr[16], wx, wy, wz;
+    glGetIntegerv(GL_VIEWPORT, vp);
+    glGetDoublev(GL_MODELVIEW_MATRIX, mv);
+    glGetDoublev(GL_PROJECTION_MATRIX, pr);
+    // The anchor end cap of the second spring.
+    gluProject(3.0, 0.0, 0.0, mv, pr, vp, &wx, &wy, &wz);
+    const int x = int(wx + 0.5), y = GLTestWindow::kHeight - int(wy + 0.5);
+    s->removeSpringForView(&view, 0, 0, x, y);  // a release: nothing
+    EXPECT_EQ(s->springs.size(), 2u);
+    s->removeSpringForView(&view, 0, 1, 5, 5);  // nothing there
+    EXPECT_EQ(s->springs.size(), 2u);
+    s->removeSpringForView(&view, 0, 1, x, y);
+    ASSERT_EQ(s->springs.size(), 1u);
+    EXPECT_EQ(s->springs[0].pos.x, -3.0f);
+}
