@@ -63,26 +63,28 @@ def write_tet_obj(path, tets):
                 f.write("f %d %d %d\n" % face)
 
 
-def write_box_surface(path, lo, hi, res):
-    """Closed box surface, each side a res x res grid of triangles wound outward, with texture
-    coordinates spanning each side once."""
+def write_box_surface(path, lo, hi, density):
+    """Closed box surface, each side a grid of triangles wound outward (about density grid cells
+    per unit length), with texture coordinates spanning each side once."""
     verts, tverts, tris = [], [], []
     # side: (axis of the normal, sign); u and v axes chosen so that u x v = sign * normal axis.
     sides = [(0, 1, 1, 2), (0, -1, 2, 1), (1, 1, 2, 0), (1, -1, 0, 2), (2, 1, 0, 1), (2, -1, 1, 0)]
     for axis, sign, ua, va in sides:
         start = len(verts)
-        for j in range(res + 1):
-            for i in range(res + 1):
+        nu = max(1, round((hi[ua] - lo[ua]) * density))
+        nv = max(1, round((hi[va] - lo[va]) * density))
+        for j in range(nv + 1):
+            for i in range(nu + 1):
                 p = [0.0, 0.0, 0.0]
                 p[axis] = hi[axis] if sign > 0 else lo[axis]
-                p[ua] = lo[ua] + (hi[ua] - lo[ua]) * i / res
-                p[va] = lo[va] + (hi[va] - lo[va]) * j / res
+                p[ua] = lo[ua] + (hi[ua] - lo[ua]) * i / nu
+                p[va] = lo[va] + (hi[va] - lo[va]) * j / nv
                 verts.append(tuple(p))
-                tverts.append((i / res, j / res))
-        for j in range(res):
-            for i in range(res):
-                v00 = start + j * (res + 1) + i
-                v10, v01, v11 = v00 + 1, v00 + res + 1, v00 + res + 2
+                tverts.append((i / nu, j / nv))
+        for j in range(nv):
+            for i in range(nu):
+                v00 = start + j * (nu + 1) + i
+                v10, v01, v11 = v00 + 1, v00 + nu + 1, v00 + nu + 2
                 tris.append((v00, v10, v11))
                 tris.append((v00, v11, v01))
     with open(path, "w") as f:
@@ -137,18 +139,21 @@ def write_scene(path, tet_file, material, threshold, surface, textures, draw_tet
 
 def main():
     os.chdir(os.path.dirname(HERE))
-    # A cantilever beam along z, pinned where its rest z <= -3.
-    beam = grid_tets((-0.5, 0.0, -3.5), (1.0, 1.0, 6.0), (2, 2, 12))
+    # A cantilever beam along z, pinned where its rest z <= -3: stiff enough to bend visibly under
+    # gravity, then creeps plastically and breaks at the root within a few seconds. One cell across,
+    # so that every tetrahedron carries part of the bound surface.
+    beam = grid_tets((-0.5, 2.0, -3.5), (1.0, 1.0, 6.0), (1, 1, 24))
     write_tet_obj("examples/beam_tets.obj", beam)
-    write_box_surface("examples/beam_surface.obj", (-0.45, 0.05, -3.45), (0.45, 0.95, 2.45), 6)
+    write_box_surface("examples/beam_surface.obj", (-0.45, 2.05, -3.45), (0.45, 2.95, 2.45), 8)
     write_png("examples/checker.png", 128, 128, checker)
     write_scene("examples/beam.scene", "examples/beam_tets.obj",
-                (25000.0, 0.1, 0.001, 100.0, 2.0), 1000.0,
+                (2.0e6, 0.1, 0.001, 100.0, 2.0), 3.0e5,
                 "examples/beam_surface.obj", ["examples/checker.png"], False)
-    # A flat slab for the two-file form: pinned along its back edge, it sags and tears.
-    slab = grid_tets((-2.0, 0.0, -3.5), (4.0, 0.5, 5.0), (8, 1, 10))
+    # A thin slab for the two-file form (default soft material): pinned along its back edge, it
+    # hangs down like cloth and tears.
+    slab = grid_tets((-2.0, 2.0, -3.5), (4.0, 0.5, 5.0), (8, 1, 10))
     write_tet_obj("examples/slab_tets.obj", slab)
-    write_box_surface("examples/slab_surface.obj", (-1.95, 0.05, -3.45), (1.95, 0.45, 1.45), 8)
+    write_box_surface("examples/slab_surface.obj", (-1.95, 2.05, -3.45), (1.95, 2.45, 1.45), 8)
     print("beam: %d tetrahedra, slab: %d tetrahedra" % (len(beam), len(slab)))
 
 
