@@ -357,5 +357,6 @@ void TetMesh::drawSelect() {
 }
 
 void TetMesh::draw() {
-    for (const Tetrahedron& t : tets) t.draw(vert);
+    for (const Tetrahedron& t : tets) t.drawFaces(vert);
+    if (!tets.empty()) Tetrahedron::drawVertexNumbers(vert);
 }

@@ -92,7 +92,9 @@ class TetMesh : public Mesh {
 
     // Every element under its index as GL selection name.
     void drawSelect();
-    // Every element shaded, with vertex number labels.
+    // Every element shaded, then the vertex number labels once. (Each element's own draw()
+    // labels the whole position array; doing that per element made this O(elements x
+    // vertices) labels per frame, seconds per frame on a few hundred elements.)
     void draw();
 
     // ---- implicit co-rotational step (TetMeshStep.cpp) ----

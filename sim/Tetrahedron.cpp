@@ -283,6 +283,11 @@ void Tetrahedron::drawSelect(const std::vector<Vec3<float>>& pos) const {
 }
 
 void Tetrahedron::draw(const std::vector<Vec3<float>>& pos) const {
+    drawFaces(pos);
+    drawVertexNumbers(pos);
+}
+
+void Tetrahedron::drawFaces(const std::vector<Vec3<float>>& pos) const {
     glColor3fv(color.getData());
     glBegin(GL_TRIANGLES);
     for (int f = 0; f < 4; ++f) {
@@ -290,7 +295,9 @@ void Tetrahedron::draw(const std::vector<Vec3<float>>& pos) const {
         for (int k = 0; k < 3; ++k) glVertex3fv(pos[verts[tris[f][k]]].getData());
     }
     glEnd();
+}
 
+void Tetrahedron::drawVertexNumbers(const std::vector<Vec3<float>>& pos) {
     glColor3f(1, 1, 1);
     for (size_t i = 0; i < pos.size(); ++i) {
         glPushMatrix();

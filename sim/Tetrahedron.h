@@ -104,4 +104,8 @@ class Tetrahedron {
     // Shaded faces in `color` with the face normals, then a number label at every position of
     // the whole array pos (not only this element's vertices).
     void draw(const std::vector<lumo::Vec3<float>>& pos) const;
+    // The shaded faces of draw() alone.
+    void drawFaces(const std::vector<lumo::Vec3<float>>& pos) const;
+    // The labels of draw() alone: white "%d" numbers at every position of pos.
+    static void drawVertexNumbers(const std::vector<lumo::Vec3<float>>& pos);
 };

@@ -144,7 +144,13 @@ float TexFontData::drawString(const char* text, float& x, float& y, float scaleX
     const float startX = x;
     float widest = 0.0f;
 
-    glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_COLOR_BUFFER_BIT);
+    // The texture binding and environment mode are saved by hand: pushing GL_TEXTURE_BIT copies the
+    // state of every texture unit, which software renderers pay for on each of the many labels
+    // drawn per frame.
+    GLint boundTexture = 0, envMode = GL_MODULATE;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &boundTexture);
+    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &envMode);
+    glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT);
     glDisable(GL_LIGHTING);
     glDisable(GL_CULL_FACE);
     glEnable(GL_TEXTURE_2D);
@@ -182,5 +188,7 @@ float TexFontData::drawString(const char* text, float& x, float& y, float scaleX
     }
     glEnd();
     glPopAttrib();
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(boundTexture));
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, envMode);
     return std::max(widest, std::fabs(x - startX));
 }
