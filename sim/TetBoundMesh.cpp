@@ -166,7 +166,9 @@ void TetBoundMesh::draw() {
         glEnd();
     }
 
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    // Every attribute group of the fixed-function pipeline (0xFFFFF, the value of
+    // GL_ALL_ATTRIB_BITS before multisampling added its bit).
+    glPushAttrib(0x000FFFFF);
     glDisable(GL_LIGHTING);
     glColor3f(1, 0, 0);
     glPointSize(4.0);
