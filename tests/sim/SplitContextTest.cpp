@@ -29,26 +29,21 @@ struct CrackContext : Crack {
     }
 };
 
-TEST(SplitContext, ConstructorFixesStrideAndStartsEmpty) {
-    Crack c;
-    c.addTriangle(V3(1, 1, -1), V3(2, 1, 1), V3(1, 2, 1));
-    SplitContext ctx(c.surface, c.record);
-    EXPECT_EQ(ctx.stride, 10 * 3 + 100);
-    EXPECT_EQ(ctx.sepTri.aboveTet, -1);
-    EXPECT_EQ(ctx.sepTri.belowTet, -1);
-    EXPECT_EQ(ctx.sepTri.face, -1);
-    EXPECT_EQ(ctx.sepTriangle.d, 0.0);
-    EXPECT_TRUE(ctx.sepTriangle.n == V3(0, 0, 0));
-    EXPECT_TRUE(ctx.splitVerts.empty() && ctx.edgePointMap.empty() && ctx.splitVertMap.empty());
-    // Keys are 64-bit: no overflow far beyond 32-bit range.
-    EXPECT_EQ(ctx.edgeKey(3000000, 7), SplitContext::EdgeKey(130) * 3000000 + 7);
-}
-
-TEST(SplitContext, SideRuleFollowsSeparatingTriangleNormal) {
+TEST(SplitContext, ConstructorAndSideRule) {
     CrackContext c;
     int below = c.addVertex(V3(1, 1, 0.5f), 1);
     int above = c.addVertex(V3(1, 1, -0.5f), 0);
     int on = c.addVertex(V3(1, 1, 0), 0);
+    SplitContext fresh(c.surface, c.record);
+    EXPECT_EQ(fresh.stride, 10 * 3 + 100);
+    EXPECT_TRUE(fresh.sepTri.aboveTet == -1 && fresh.sepTri.belowTet == -1 &&
+                fresh.sepTri.face == -1);
+    EXPECT_EQ(fresh.sepTriangle.d, 0.0);
+    EXPECT_TRUE(fresh.sepTriangle.n == V3(0, 0, 0));
+    EXPECT_TRUE(fresh.splitVerts.empty() && fresh.edgePointMap.empty());
+    // Keys are 64-bit: exact far beyond 32-bit range.
+    EXPECT_EQ(fresh.edgeKey(3000000, 7), SplitContext::EdgeKey(130) * 3000000 + 7);
+
     c.makeCurrent();
     EXPECT_DOUBLE_EQ(c.ctx.side(below), 0.5);
     EXPECT_TRUE(c.ctx.up(below));
@@ -56,124 +51,87 @@ TEST(SplitContext, SideRuleFollowsSeparatingTriangleNormal) {
     EXPECT_TRUE(c.ctx.up(on));  // side 0 counts as below
 }
 
-TEST(SplitContext, PlainEdgePointIsMadeOnceWithOneCopyPerSide) {
+TEST(SplitContext, EdgePointsAreMadeOnceAndOpenExceptAtTheCrackFront) {
     CrackContext c;
     int a = c.addVertex(V3(1, 1, -1), 0), b = c.addVertex(V3(2, 1, 1), 1);
+    int f0 = c.addVertex(V3(2.5f, 1.5f, -1), 0), f1 = c.addVertex(V3(2.5f, 1.5f, 1), 1);
+    int s0 = c.addVertex(V3(2, -1, -1), 0), s1 = c.addVertex(V3(2, 1, 1), 1);
     c.makeCurrent();
-    EdgePoint ep(true, a, b, 0.5, false);
+
+    // Plain crossing: two copies, nothing printed.
+    EdgePoint ep(true, a, b, 0.5, false), reversed(true, b, a, 0.5, false);
     std::string out = captureStdout([&] {
         SplitVertex P = c.ctx.getEdgePoint(ep);
-        EXPECT_EQ(P.first, 2);
-        EXPECT_EQ(P.second, 3);
-        EXPECT_EQ(P.next, -1);
+        EXPECT_TRUE(P.first == 6 && P.second == 7 && P.next == -1);
     });
     EXPECT_EQ(out, "");
-    c.expectParallel();
-    EXPECT_TRUE(c.surface.restVert[2] == V3(1.5f, 1, 0));
-    EXPECT_EQ(c.surface.bindings[2].tet, 0);
-    EXPECT_EQ(c.surface.bindings[3].tet, 1);
-    EXPECT_LT(boundmeshes::bindingRestError(c.surface), kBindTol);
-
+    EXPECT_TRUE(c.surface.restVert[6] == V3(1.5f, 1, 0));
+    EXPECT_EQ(c.surface.bindings[6].tet, 0);
+    EXPECT_EQ(c.surface.bindings[7].tet, 1);
     // The neighbour across the edge runs it the other way and finds the same point.
-    EdgePoint reversed(true, b, a, 0.5, false);
-    SplitVertex& again = c.ctx.getEdgePoint(reversed);
-    EXPECT_EQ(again.first, 2);
-    EXPECT_EQ(c.surface.vert.size(), 4u);
-    EXPECT_EQ(c.ctx.getEdgePointIndex(ep), 0);
-    EXPECT_EQ(c.ctx.getEdgePointIndex(reversed), 0);
-    EXPECT_EQ(c.ctx.getVertexIndex(2), 0);
-    EXPECT_EQ(c.ctx.getVertexIndex(3), 0);
-}
+    EXPECT_EQ(c.ctx.getEdgePoint(reversed).first, 6);
+    EXPECT_EQ(c.surface.vert.size(), 8u);
+    EXPECT_TRUE(c.ctx.getEdgePointIndex(ep) == 0 && c.ctx.getEdgePointIndex(reversed) == 0);
+    EXPECT_TRUE(c.ctx.getVertexIndex(6) == 0 && c.ctx.getVertexIndex(7) == 0);
 
-TEST(SplitContext, EdgePointOnSeparatingTriangleEdge) {
-    CrackContext c;
-    int a = c.addVertex(V3(2.5f, 1.5f, -1), 0), b = c.addVertex(V3(2.5f, 1.5f, 1), 1);
-    int d = c.addVertex(V3(2, -1, -1), 0), e = c.addVertex(V3(2, 1, 1), 1);
-    c.makeCurrent();
-
-    // Edge 1 -> 2 of the separating triangle does not touch the split vertex 0: crack front.
-    EdgePoint front(true, a, b, 0.5, true, 0);
-    std::string out = captureStdout([&] {
+    // On separating-triangle edge 1 -> 2, not touching the split vertex 0: the crack front.
+    EdgePoint front(true, f0, f1, 0.5, true, 0);
+    out = captureStdout([&] {
         SplitVertex P = c.ctx.getEdgePoint(front);
         EXPECT_EQ(P.first, P.second);
     });
     EXPECT_EQ(out, "Edge point is face edge on non-splitting edge.\n");
-    EXPECT_EQ(c.surface.vert.size(), 5u);
-    EXPECT_EQ(c.surface.bindings[4].tet, 0);
-
-    // Edge 0 -> 1 touches it: the crack opens there.
-    EdgePoint open(true, d, e, 0.5, true, 1);
-    out = captureStdout([&] { c.ctx.getEdgePoint(open); });
-    EXPECT_EQ(out, "Created face edge point: 5 6\n");
+    EXPECT_EQ(c.surface.bindings[8].tet, 0);
+    // On edge 0 -> 1, touching it: the crack opens there.
+    EdgePoint open(true, s0, s1, 0.5, true, 1);
+    EXPECT_EQ(captureStdout([&] { c.ctx.getEdgePoint(open); }), "Created face edge point: 9 10\n");
     c.expectParallel();
-    EXPECT_EQ(c.ctx.triangleEdgeSplitting(open), 0);  // surface vertices 2, 3 are not vertex 0
-    EdgePoint sepEdge(true, 0, 1, 0, false);
-    EdgePoint other(true, 1, 2, 0, false);
+    EXPECT_LT(boundmeshes::bindingRestError(c.surface), kBindTol);
+
+    EdgePoint sepEdge(true, 0, 1, 0, false), other(true, 1, 2, 0, false);
     EXPECT_EQ(c.ctx.triangleEdgeSplitting(sepEdge), 1);
     EXPECT_EQ(c.ctx.triangleEdgeSplitting(other), 0);
 }
 
-TEST(SplitContext, OpeningAVertexRebindsItAboveAndAppendsACopyBelow) {
+TEST(SplitContext, OpenedVerticesFacePointsAndCorners) {
     CrackContext c;
     int v = c.addVertex(V3(1, 1, 0), 1);
     c.makeCurrent();
+    // Opening keeps v, re-binds it above and appends a copy below; a second call reuses it.
     SplitVertex P = c.ctx.getVertex(v);
-    EXPECT_EQ(P.first, v);
-    EXPECT_EQ(P.second, 1);
+    EXPECT_TRUE(P.first == v && P.second == 1);
     EXPECT_EQ(c.surface.bindings[v].tet, 0);
     EXPECT_EQ(c.surface.bindings[1].tet, 1);
-    EXPECT_TRUE(c.surface.restVert[1] == c.surface.restVert[v]);
-    EXPECT_LT(boundmeshes::bindingRestError(c.surface), kBindTol);
-
-    SplitVertex& again = c.ctx.getVertex(v);
-    EXPECT_EQ(again.second, 1);
+    EXPECT_EQ(c.ctx.getVertex(v).second, 1);
     EXPECT_EQ(c.surface.vert.size(), 2u);
     EXPECT_EQ(c.ctx.getVertexIndex(1), 0);
-}
 
-TEST(SplitContext, FacePointsAreNeverCachedAndOpenOnlyOnSplittingEdges) {
-    CrackContext c;
-    c.makeCurrent();
-    EdgePoint splitting(true, 0, 1, 0.25, false);  // (1, 0, 0)
-    std::string out;
-    out = captureStdout([&] {
-        SplitVertex F = c.ctx.createFacePoint(splitting);
-        EXPECT_EQ(F.first, 0);
-        EXPECT_EQ(F.second, 1);
-    });
-    EXPECT_EQ(out, "Creating face point (split) 0, 1\n");
-    EXPECT_TRUE(c.surface.restVert[0] == V3(1, 0, 0));
-
-    out = captureStdout([&] { c.ctx.createFacePoint(splitting); });
-    EXPECT_EQ(out, "Creating face point (split) 2, 3\n");
-
-    EdgePoint plain(true, 1, 2, 0.5, false);
-    out = captureStdout([&] {
+    // Face points are never cached, and open only on edges touching the split vertex.
+    EdgePoint splitting(true, 0, 1, 0.25, false), plain(true, 1, 2, 0.5, false);
+    EXPECT_EQ(captureStdout([&] { c.ctx.createFacePoint(splitting); }),
+              "Creating face point (split) 2, 3\n");
+    EXPECT_TRUE(c.surface.restVert[2] == V3(1, 0, 0));
+    EXPECT_EQ(captureStdout([&] { c.ctx.createFacePoint(splitting); }),
+              "Creating face point (split) 4, 5\n");
+    std::string out = captureStdout([&] {
         SplitVertex F = c.ctx.createFacePoint(plain);
         EXPECT_EQ(F.first, F.second);
     });
     EXPECT_EQ(out, "");
-    EXPECT_TRUE(c.surface.restVert[4] == V3(2, 2, 0));
-    EXPECT_EQ(c.ctx.splitVerts.size(), 3u);
-    EXPECT_EQ(c.ctx.getVertexIndex(4), 2);
+    EXPECT_TRUE(c.surface.restVert[6] == V3(2, 2, 0));
+    EXPECT_EQ(c.ctx.getVertexIndex(6), 3);
+
+    // Corner points: the split vertex and its copy are one point, in two copies.
+    SplitVertex Q = c.ctx.getSplitTriangleVertex(5);  // newVertex first
+    EXPECT_NE(Q.first, Q.second);
+    EXPECT_EQ(c.ctx.getSplitTriangleVertex(0).first, Q.first);
+    SplitVertex R = c.ctx.getSplitTriangleVertex(2);
+    EXPECT_EQ(R.first, R.second);
+    EXPECT_TRUE(c.surface.restVert[R.first] == V3(0, 4, 0));
+    EXPECT_EQ(c.ctx.tetVertMap.size(), 3u);
+    EXPECT_EQ(c.ctx.splitVertMap.count(R.first), 0u);
     c.expectParallel();
     EXPECT_LT(boundmeshes::bindingRestError(c.surface), kBindTol);
-}
-
-TEST(SplitContext, SplitTriangleCornersShareTheSplitVertexPoint) {
-    CrackContext c;
-    c.makeCurrent();
-    SplitVertex P = c.ctx.getSplitTriangleVertex(5);  // newVertex first
-    EXPECT_NE(P.first, P.second);
-    SplitVertex& same = c.ctx.getSplitTriangleVertex(0);
-    EXPECT_EQ(same.first, P.first);
-    EXPECT_EQ(c.surface.vert.size(), 2u);
-    SplitVertex Q = c.ctx.getSplitTriangleVertex(2);
-    EXPECT_EQ(Q.first, Q.second);
-    EXPECT_EQ(c.ctx.tetVertMap.size(), 3u);
-    EXPECT_TRUE(c.ctx.splitVertMap.empty());
-    EXPECT_TRUE(c.surface.restVert[Q.first] == V3(0, 4, 0));
-    c.expectParallel();
 }
 
 TEST(SplitContextDeathTest, LookUpsOfPointsNeverMadeAssert) {
