@@ -80,12 +80,8 @@ Scene::Scene(const char* sceneFile) {
 }
 
 void Scene::bindSurface(const char* objFile) {
-    // Binding looks up the closest tetrahedron of every surface vertex: without tetrahedra there
-    // is nothing to bind to, and the scene goes on without a surface.
-    if (tetMesh->tets.empty()) {
-        fprintf(stderr, "%s: not bound, the tetrahedral mesh has no tetrahedra\n", objFile);
-        return;
-    }
+    // Without tetrahedra the binding drops the surface with a message, so the scene goes on
+    // without one.
     boundMesh.loadobj(objFile, nullptr);
     boundMesh.bindToTets(tetMesh);
 }

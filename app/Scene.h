@@ -108,7 +108,7 @@ class Scene {
 
   private:
     void initMembers();
-    // Loads the OBJ surface and binds it to the tetrahedra (not when there are none).
+    // Loads the OBJ surface and binds it to the tetrahedra.
     void bindSurface(const char* objFile);
     // Loads the first texture image of the bound surface into a new material.
     void loadSurfaceTexture(const char* imageFile);
