@@ -23,41 +23,52 @@ class TestView : public InteractiveCameraView {
     bool shiftActive() override { return false; }
 };
 
-// One tetrahedron over (0,0,0), (1,0,0), (0,1,0), (0,0,1) as four outward faces.
-std::string writeTetObj() {
-    const std::string path = testing::TempDir() + "scene_one_tet.obj";
-    std::ofstream f(path);
-    f << "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\n"
-      << "f 1 3 2\nf 1 2 4\nf 2 3 4\nf 1 4 3\n";
-    return path;
-}
-
 std::string writeFile(const std::string& name, const std::string& text) {
     const std::string path = testing::TempDir() + name;
     std::ofstream(path) << text;
     return path;
 }
 
-// A scene file over the tetrahedron OBJ: drawTets 0, E 3000, threshold 750, no bound surface
-// (but a texture listed), springs on tetrahedron 0 and on the missing tetrahedron 5.
-std::string sceneText(const std::string& obj) {
-    return "22 serialization::archive 6 0 0 0 0 0 " + std::to_string(obj.size()) + " " + obj +
-           " 3000 0.3 750 0.002 50 1.5 0 0 0  0 0 0  0 0 1 0 5 x.png 0 0 0 0 "
-           "0 0 2 0 0 0 0 0.5 0.25 0.125 1 2 3 5 0.25 0.25 0.25 0 0 0\n";
+// One tetrahedron over (0,0,0), (1,0,0), (0,1,0), (0,0,1) as four outward faces.
+std::string writeTetObj() {
+    return writeFile("scene_one_tet.obj",
+                     "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\n"
+                     "f 1 3 2\nf 1 2 4\nf 2 3 4\nf 1 4 3\n");
+}
+
+// The window pixel (x, y; y downward) of the world point p with the view's camera.
+void windowPixel(TestView& view, double px, double py, double pz, int& x, int& y) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    view.applyProjection();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    view.applyModelview();
+    GLint vp[4];
+    GLdouble mv[16], pr[16], wx, wy, wz;
+    glGetIntegerv(GL_VIEWPORT, vp);
+    glGetDoublev(GL_MODELVIEW_MATRIX, mv);
+    glGetDoublev(GL_PROJECTION_MATRIX, pr);
+    gluProject(px, py, pz, mv, pr, vp, &wx, &wy, &wz);
+    x = int(wx + 0.5);
+    y = GLTestWindow::kHeight - int(wy + 0.5);
 }
 
 class SceneTest : public GLTest {
   protected:
-    Scene* makeScene() {
+    Scene* makeScene(const char* boundObj = nullptr, const char* tetObj = nullptr) {
+        const std::string tets = tetObj ? tetObj : writeTetObj();
+        testing::internal::CaptureStderr();
         testing::internal::CaptureStdout();
-        Scene* s = new Scene(writeTetObj().c_str(), nullptr);
+        Scene* s = new Scene(tets.c_str(), boundObj);
         fflush(stdout);
         output = testing::internal::GetCapturedStdout();
+        errors = testing::internal::GetCapturedStderr();
         s->view = &view;
         return s;
     }
     TestView view;
-    std::string output;
+    std::string output, errors;
 };
 
 }  // namespace
@@ -70,25 +81,44 @@ TEST_F(SceneTest, TwoFileFormPrintsItsLinesAndStartsStopped) {
         << output;
     EXPECT_EQ(s->tetMesh->tets.size(), 1u);
     EXPECT_TRUE(s->drawTets);
-    EXPECT_FALSE(s->running);
-    EXPECT_FALSE(s->wireframe);
+    EXPECT_FALSE(s->running || s->wireframe);
     EXPECT_EQ(s->fps, 0.0);
     EXPECT_EQ(s->handle.tet, -1);
     for (int k = 0; k < 4; ++k) EXPECT_EQ(s->handle.bary[k], 0.0f);
     EXPECT_EQ(s->shadowFbo->width, 1024);
     EXPECT_EQ(s->shadowFbo->height, 1024);
-    EXPECT_TRUE(s->springs.empty());
-    EXPECT_TRUE(s->fractures.empty());
-    EXPECT_TRUE(s->boundMesh.vert.empty());
+    EXPECT_TRUE(s->springs.empty() && s->fractures.empty() && s->boundMesh.vert.empty());
     EXPECT_EQ(s->tetMesh->fractureThreshold, 1000.0);
-    EXPECT_FALSE(s->boundMesh.drawBindings);
-    EXPECT_FALSE(s->boundMesh.drawVertexNumbers);
-    EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_FALSE(s->boundMesh.drawBindings || s->boundMesh.drawVertexNumbers);
+    EXPECT_TRUE(glIsEnabled(GL_LIGHTING) && glIsEnabled(GL_LIGHT0) &&
+                glIsEnabled(GL_COLOR_MATERIAL) && glIsEnabled(GL_DEPTH_TEST));
+}
+
+TEST_F(SceneTest, SurfaceOverAMeshWithoutTetrahedraIsLoadedThenDropped) {
+    const std::string surface =
+        writeFile("scene_surface.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    const std::string missing = testing::TempDir() + "scene_missing_tets.obj";
+    Scene* s = makeScene(surface.c_str(), missing.c_str());
+    EXPECT_NE(output.find("loading obj: " + missing + "\n"), std::string::npos) << output;
+    EXPECT_NE(errors.find("cannot be bound and is dropped"), std::string::npos) << errors;
+    EXPECT_TRUE(s->boundMesh.vert.empty());
+    EXPECT_TRUE(s->boundMesh.tetMesh == s->tetMesh);
+    s->handleKeyboard('R', 0, 0);
+    testing::internal::CaptureStdout();
+    s->handleKeyboard(' ', 0, 0);
+    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(s->boundMesh.vert.empty());
 }
 
 TEST_F(SceneTest, SceneFileFormTakesFileValuesAndDropsBadSprings) {
-    const std::string file = writeFile("scene_test.scene", sceneText(writeTetObj()));
+    // drawTets 0, E 3000, threshold 750, no bound surface (but a texture listed), springs on
+    // tetrahedron 0 and on the missing tetrahedron 5.
+    const std::string obj = writeTetObj();
+    const std::string file = writeFile(
+        "scene_test.scene", "22 serialization::archive 6 0 0 0 0 0 " + std::to_string(obj.size()) +
+                                " " + obj +
+                                " 3000 0.3 750 0.002 50 1.5 0 0 0  0 0 0  0 0 1 0 5 x.png 0 0 0 0 "
+                                "0 0 2 0 0 0 0 0.5 0.25 0.125 1 2 3 5 0.25 0.25 0.25 0 0 0\n");
     testing::internal::CaptureStderr();
     testing::internal::CaptureStdout();
     Scene s(file.c_str());
@@ -98,50 +128,49 @@ TEST_F(SceneTest, SceneFileFormTakesFileValuesAndDropsBadSprings) {
     EXPECT_EQ(s.tetMesh->fractureThreshold, 750.0);
     EXPECT_EQ(s.tetMesh->material.youngsModulus, 3000.0);
     EXPECT_EQ(s.tetMesh->tets[0].material.poissonRatio, 0.3);
-    // No bound surface, even though the material lists a texture.
     EXPECT_TRUE(s.boundMesh.vert.empty());
     EXPECT_EQ(s.boundMesh.material->texture, 0u);
     ASSERT_EQ(s.springs.size(), 1u);
-    EXPECT_EQ(s.springs[0].tet, 0);
     EXPECT_EQ(s.springs[0].bary[0], 0.5f);
     EXPECT_EQ(s.springs[0].bary[3], 0.25f);
     EXPECT_EQ(s.springs[0].pos.z, 3.0f);
     EXPECT_EQ(err, file + ": spring 1 names tetrahedron 5, but the mesh has 1; dropped\n");
-}
 
-TEST_F(SceneTest, UnreadableSceneFileThrowsTheArchiveException) {
-    const std::string file = writeFile("scene_bad.scene", "22 serialization::archive 6 0 0 1 0");
+    const std::string bad = writeFile("scene_bad.scene", "22 serialization::archive 6 0 0 1 0");
     testing::internal::CaptureStdout();
-    EXPECT_THROW(Scene s(file.c_str()), std::exception);
-    EXPECT_THROW(Scene s("/nonexistent/scene"), std::exception);
+    EXPECT_THROW(Scene b(bad.c_str()), std::exception);
+    EXPECT_THROW(Scene b("/nonexistent/scene"), std::exception);
     testing::internal::GetCapturedStdout();
 }
 
 TEST_F(SceneTest, KeyTable) {
     Scene* s = makeScene();
-    s->handleKeyboard('s', 0, 0);
-    EXPECT_TRUE(s->running);
-    s->handleKeyboard('s', 0, 0);
-    EXPECT_FALSE(s->running);
-    s->handleKeyboard('w', 0, 0);
-    EXPECT_TRUE(s->wireframe);
-    s->handleKeyboard('1', 0, 0);
-    EXPECT_FALSE(s->drawTets);
-    s->handleKeyboard('b', 0, 0);
-    EXPECT_TRUE(s->boundMesh.drawBindings);
-    s->handleKeyboard('n', 0, 0);
-    EXPECT_TRUE(s->boundMesh.drawVertexNumbers);
-    s->handleKeyboard('t', 0, 0);
-    EXPECT_EQ(s->tetMesh->fractureThreshold, 1.0e9);
-    s->handleKeyboard('t', 0, 0);
-    EXPECT_EQ(s->tetMesh->fractureThreshold, 1.0e9);
+    // Toggles: twice returns to the start; 't' and 'r' set fixed thresholds.
+    struct Toggle {
+        unsigned char key;
+        bool* flag;
+    } toggles[] = {{'s', &s->running},
+                   {'w', &s->wireframe},
+                   {'1', &s->drawTets},
+                   {'b', &s->boundMesh.drawBindings},
+                   {'n', &s->boundMesh.drawVertexNumbers}};
+    for (const Toggle& t : toggles) {
+        const bool before = *t.flag;
+        s->handleKeyboard(t.key, 0, 0);
+        EXPECT_NE(*t.flag, before) << t.key;
+        s->handleKeyboard(t.key, 0, 0);
+        EXPECT_EQ(*t.flag, before) << t.key;
+    }
+    for (int i = 0; i < 2; ++i) {
+        s->handleKeyboard('t', 0, 0);
+        EXPECT_EQ(s->tetMesh->fractureThreshold, 1.0e9);
+    }
     s->handleKeyboard('r', 0, 0);
     EXPECT_EQ(s->tetMesh->fractureThreshold, 1000.0);
-    // Unlisted keys and case: nothing.
-    s->handleKeyboard('S', 0, 0);
-    s->handleKeyboard('x', 0, 0);
+    s->handleKeyboard('S', 0, 0);  // case-sensitive: unlisted
     EXPECT_FALSE(s->running);
-    // 'c' without a dragged point does nothing; with one it appends a spring.
+
+    // 'c' without a dragged point does nothing; with one it appends a spring and keeps the point.
     s->handleKeyboard('c', 0, 0);
     EXPECT_TRUE(s->springs.empty());
     s->handle.tet = 0;
@@ -152,17 +181,14 @@ TEST_F(SceneTest, KeyTable) {
     EXPECT_EQ(s->springs[0].bary[3], 0.4f);
     EXPECT_EQ(s->springs[0].pos.y, 5.0f);
     EXPECT_EQ(s->handle.tet, 0);
-}
 
-TEST_F(SceneTest, CameraKeys) {
-    Scene* s = makeScene();
+    // 'k' pitches about the camera's x axis; 'l' orbits about world y through the origin.
     s->handleKeyboard('k', 0, 0);
     EXPECT_NEAR(view.orientation.a, std::cos(0.05), 1e-15);
     EXPECT_NEAR(view.orientation.v.x, std::sin(0.05), 1e-15);
     EXPECT_EQ(view.position.z, 10.0);
     view.orientation = lumo::Quaternion();
     s->handleKeyboard('l', 0, 0);
-    // Orbit about world y through the origin: (0, 0, 10) turns by 0.1 rad toward +x.
     EXPECT_NEAR(view.position.x, 10.0 * std::sin(0.1), 1e-12);
     EXPECT_NEAR(view.position.y, 0.0, 1e-12);
     EXPECT_NEAR(view.position.z, 10.0 * std::cos(0.1), 1e-12);
@@ -176,8 +202,7 @@ TEST_F(SceneTest, SpaceStepsOnceAndResetRestoresTheRestShape) {
     s->handleKeyboard(' ', 0, 0);
     testing::internal::GetCapturedStdout();
     EXPECT_FALSE(s->running);
-    // Falling under gravity.
-    EXPECT_LT(s->tetMesh->vert[0].y, 0.0f);
+    EXPECT_LT(s->tetMesh->vert[0].y, 0.0f);  // falling under gravity
     EXPECT_LT(s->tetMesh->velocities[0].y, 0.0f);
     s->tetMesh->tets[0].plasticStrain[0] = 0.5;
     s->handleKeyboard('R', 0, 0);
@@ -190,20 +215,8 @@ TEST_F(SceneTest, SpaceStepsOnceAndResetRestoresTheRestShape) {
 
 TEST_F(SceneTest, PickDragAndDrop) {
     Scene* s = makeScene();
-    // The window pixel of a point inside the tetrahedron, seen with the default camera.
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    view.applyProjection();
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    view.applyModelview();
-    GLint vp[4];
-    GLdouble mv[16], pr[16], wx, wy, wz;
-    glGetIntegerv(GL_VIEWPORT, vp);
-    glGetDoublev(GL_MODELVIEW_MATRIX, mv);
-    glGetDoublev(GL_PROJECTION_MATRIX, pr);
-    gluProject(0.2, 0.3, 0.2, mv, pr, vp, &wx, &wy, &wz);
-    const int x = int(wx), y = GLTestWindow::kHeight - int(wy);
+    int x, y;
+    windowPixel(view, 0.2, 0.3, 0.2, x, y);  // inside the tetrahedron
 
     testing::internal::CaptureStdout();
     s->selectHandleForView(&view, 0, 1, x, y);
@@ -211,7 +224,7 @@ TEST_F(SceneTest, PickDragAndDrop) {
     ASSERT_EQ(s->handle.tet, 0) << out;
     EXPECT_EQ(out.rfind("intersects tet: ", 0), 0u) << out;
     EXPECT_NE(out.find("\nbary: "), std::string::npos) << out;
-    // The picked point is on the front face (z = 1 - x - y), under the pressed pixel.
+    // The picked point is on the front face (z = 1 - x - y); pixel and float rounding, 1e-4.
     const lumo::Vec3<float> p = s->handle.pos;
     EXPECT_NEAR(p.x + p.y + p.z, 1.0, 1e-4);
     float sum = s->handle.bary[0] + s->handle.bary[1] + s->handle.bary[2] + s->handle.bary[3];
@@ -225,7 +238,7 @@ TEST_F(SceneTest, PickDragAndDrop) {
     EXPECT_EQ(s->handle.tet, 0);
     EXPECT_EQ(s->handle.bary[1], bary[1]);
 
-    // A press beside the body picks nothing; a release or another button drops the point.
+    // A press beside the body picks nothing; another button drops the point.
     s->selectHandleForView(&view, 0, 1, 5, 5);
     EXPECT_EQ(s->handle.tet, -1);
     testing::internal::CaptureStdout();
@@ -242,22 +255,9 @@ TEST_F(SceneTest, RemovingASpringByPickingIt) {
     s->springs.push_back(Spring(0, lumo::Vec4<float>(1, 0, 0, 0), lumo::Vec3<float>(-3, 0, 0)));
     s->springs.push_back(Spring(0, lumo::Vec4<float>(1, 0, 0, 0), lumo::Vec3<float>(3, 0, 0)));
     testing::internal::GetCapturedStdout();
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    view.applyProjection();
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    view.applyModelview();
-    GLint vp[4];
-    GLdouble mv[16], pr[16], wx, wy, wz;
-    glGetIntegerv(GL_VIEWPORT, vp);
-    glGetDoublev(GL_MODELVIEW_MATRIX, mv);
-    glGetDoublev(GL_PROJECTION_MATRIX, pr);
-    // The anchor end cap of the second spring.
-    gluProject(3.0, 0.0, 0.0, mv, pr, vp, &wx, &wy, &wz);
-    const int x = int(wx + 0.5), y = GLTestWindow::kHeight - int(wy + 0.5);
+    int x, y;
+    windowPixel(view, 3.0, 0.0, 0.0, x, y);     // the anchor end cap of the second spring
     s->removeSpringForView(&view, 0, 0, x, y);  // a release: nothing
-    EXPECT_EQ(s->springs.size(), 2u);
     s->removeSpringForView(&view, 0, 1, 5, 5);  // nothing there
     EXPECT_EQ(s->springs.size(), 2u);
     s->removeSpringForView(&view, 0, 1, x, y);
