@@ -1,0 +1,87 @@
+// Helpers shared by the numerics tests: matrices from lists, seeded random matrices, element-wise
+// comparison, rotations about the axes and capture of what a call prints.
+#ifndef TETLAB_TESTS_NUMERICS_TESTUTIL_H
+#define TETLAB_TESTS_NUMERICS_TESTUTIL_H
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <initializer_list>
+#include <random>
+#include <string>
+
+#include "numerics/matrix.h"
+
+namespace testutil {
+
+using lumo::Matrix;
+
+// m x n from row-major values.
+inline Matrix fromList(int m, int n, std::initializer_list<double> values) {
+    Matrix M(m, n);
+    int k = 0;
+    for (double v : values) M[k++] = v;
+    return M;
+}
+
+inline Matrix column(std::initializer_list<double> values) {
+    return fromList((int)values.size(), 1, values);
+}
+
+// Uniform entries in [-1, 1] from a seeded generator.
+inline Matrix randomMatrix(int m, int n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    Matrix M(m, n);
+    for (int k = 0; k < m * n; ++k) M[k] = u(rng);
+    return M;
+}
+
+// Largest element-wise difference; a shape difference fails the test and gives infinity.
+inline double maxAbsDiff(const Matrix& A, const Matrix& B) {
+    EXPECT_EQ(A.m, B.m);
+    EXPECT_EQ(A.n, B.n);
+    if (A.m != B.m || A.n != B.n) return INFINITY;
+    double d = 0.0;
+    for (int k = 0; k < A.m * A.n; ++k) d = std::max(d, std::fabs(A[k] - B[k]));
+    return d;
+}
+
+// diag(S) padded to rows x cols.
+inline Matrix padDiag(const Matrix& S, int rows, int cols) {
+    Matrix D = Matrix::zeros(rows, cols);
+    for (int k = 0; k < S.m; ++k) D(k, k) = S[k];
+    return D;
+}
+
+inline Matrix rotAxis(int axis, double a) {
+    Matrix R = Matrix::eye(3);
+    const int i = (axis + 1) % 3, j = (axis + 2) % 3;
+    R(i, i) = R(j, j) = std::cos(a);
+    R(i, j) = -std::sin(a);
+    R(j, i) = std::sin(a);
+    return R;
+}
+inline Matrix rotX(double a) { return rotAxis(0, a); }
+inline Matrix rotY(double a) { return rotAxis(1, a); }
+inline Matrix rotZ(double a) { return rotAxis(2, a); }
+
+inline std::string captureStdout(const std::function<void()>& f) {
+    testing::internal::CaptureStdout();
+    f();
+    fflush(stdout);
+    return testing::internal::GetCapturedStdout();
+}
+
+inline std::string captureStderr(const std::function<void()>& f) {
+    testing::internal::CaptureStderr();
+    f();
+    return testing::internal::GetCapturedStderr();
+}
+
+}  // namespace testutil
+
+#endif  // TETLAB_TESTS_NUMERICS_TESTUTIL_H
