@@ -27,6 +27,10 @@ SceneDescription read(const std::string& text) {
     return d;
 }
 
+bool weightsAre(const lumo::Vec4<float>& w, float a, float b, float c, float d) {
+    return w[0] == a && w[1] == b && w[2] == c && w[3] == d;
+}
+
 // The archive exception code of reading text, or -1 when it reads.
 int failureCode(const std::string& text) {
     try {
@@ -41,72 +45,58 @@ int failureCode(const std::string& text) {
 
 TEST(SceneDescription, Defaults) {
     SceneDescription d;
-    EXPECT_TRUE(d.tetMesh.file.empty());
+    const Tetrahedron::Material& m = d.tetMesh.material;
     EXPECT_EQ(d.tetMesh.fractureThreshold, 1000.0);
-    EXPECT_EQ(d.tetMesh.material.plasticYield, 0.001);
-    EXPECT_EQ(d.tetMesh.material.plasticMax, 100.0);
-    EXPECT_EQ(d.tetMesh.material.plasticCreep, 2.0);
-    EXPECT_EQ(d.tetMesh.material.youngsModulus, 25000.0);
-    EXPECT_EQ(d.tetMesh.material.poissonRatio, 0.1);
-    EXPECT_TRUE(d.boundMesh.file.empty());
-    EXPECT_TRUE(d.boundMesh.material.name.empty());
-    EXPECT_TRUE(d.boundMesh.material.textures.empty());
-    EXPECT_TRUE(d.objects.empty());
-    EXPECT_TRUE(d.springs.empty());
+    EXPECT_EQ(m.plasticYield, 0.001);
+    EXPECT_EQ(m.plasticMax, 100.0);
+    EXPECT_EQ(m.plasticCreep, 2.0);
+    EXPECT_EQ(m.youngsModulus, 25000.0);
+    EXPECT_EQ(m.poissonRatio, 0.1);
+    EXPECT_TRUE(d.tetMesh.file.empty() && d.boundMesh.file.empty());
+    EXPECT_TRUE(d.boundMesh.material.name.empty() && d.boundMesh.material.textures.empty());
+    EXPECT_TRUE(d.objects.empty() && d.springs.empty());
     SceneDescription::BasicObject o;
     EXPECT_EQ(o.value, 1.0);
-    EXPECT_EQ(o.vecf.x, 0.0f);
-    EXPECT_EQ(o.vecd.z, 0.0);
+    EXPECT_TRUE(o.vecf == lumo::Vec3<float>(0, 0, 0) && o.vecd == lumo::Vec3<double>(0, 0, 0));
 }
 
 TEST(SceneDescription, ReadsEveryFieldInFileOrder) {
     SceneDescription d = read(kFullFile);
     EXPECT_TRUE(d.drawTets);
     EXPECT_EQ(d.tetMesh.file, "body tets.obj");
-    EXPECT_EQ(d.tetMesh.material.youngsModulus, 3000.0);
-    EXPECT_EQ(d.tetMesh.material.poissonRatio, 0.3);
+    const Tetrahedron::Material& m = d.tetMesh.material;
+    EXPECT_EQ(m.youngsModulus, 3000.0);
+    EXPECT_EQ(m.poissonRatio, 0.3);
     EXPECT_EQ(d.tetMesh.fractureThreshold, 750.0);
-    EXPECT_EQ(d.tetMesh.material.plasticYield, 0.002);
-    EXPECT_EQ(d.tetMesh.material.plasticMax, 50.0);
-    EXPECT_EQ(d.tetMesh.material.plasticCreep, 1.5);
+    EXPECT_EQ(m.plasticYield, 0.002);
+    EXPECT_EQ(m.plasticMax, 50.0);
+    EXPECT_EQ(m.plasticCreep, 1.5);
 
     EXPECT_EQ(d.boundMesh.file, "skin.obj");
     EXPECT_EQ(d.boundMesh.material.name, "stone grey");
-    ASSERT_EQ(d.boundMesh.material.textures.size(), 2u);
-    EXPECT_EQ(d.boundMesh.material.textures[0], "my texture.png");
-    EXPECT_EQ(d.boundMesh.material.textures[1], "b.png");
+    EXPECT_EQ(d.boundMesh.material.textures, std::vector<std::string>({"my texture.png", "b.png"}));
 
     ASSERT_EQ(d.objects.size(), 2u);
     const SceneDescription::BasicObject& o = d.objects[0];
     EXPECT_EQ(o.name, "rock");
-    EXPECT_EQ(o.vecf.x, 1.0f);
-    EXPECT_EQ(o.vecf.y, 2.0f);
-    EXPECT_EQ(o.vecf.z, 3.0f);
-    EXPECT_EQ(o.vecd.x, 4.5);
-    EXPECT_EQ(o.vecd.y, 5.5);
-    EXPECT_EQ(o.vecd.z, 6.5);
+    EXPECT_TRUE(o.vecf == lumo::Vec3<float>(1, 2, 3));
+    EXPECT_TRUE(o.vecd == lumo::Vec3<double>(4.5, 5.5, 6.5));
     EXPECT_EQ(o.value, 0.75);
     EXPECT_EQ(o.material.name, "mat");
-    ASSERT_EQ(o.material.textures.size(), 1u);
-    EXPECT_EQ(o.material.textures[0], "t.p");
+    EXPECT_EQ(o.material.textures, std::vector<std::string>({"t.p"}));
     EXPECT_EQ(d.objects[1].name, "chalk");
-    EXPECT_EQ(d.objects[1].vecf.x, 0.0f);
-    EXPECT_EQ(d.objects[1].vecd.x, -1.0);
+    EXPECT_TRUE(d.objects[1].vecd == lumo::Vec3<double>(-1, 0, 0));
     EXPECT_EQ(d.objects[1].value, 7.0);
     EXPECT_TRUE(d.objects[1].material.textures.empty());
 
     ASSERT_EQ(d.springs.size(), 2u);
     EXPECT_EQ(d.springs[0].tet, 3);
-    EXPECT_EQ(d.springs[0].bary[0], 0.2f);
-    EXPECT_EQ(d.springs[0].bary[1], 0.3f);
-    EXPECT_EQ(d.springs[0].bary[2], 0.1f);
     // The fourth weight is not stored: the default spring's 0.25.
-    EXPECT_EQ(d.springs[0].bary[3], 0.25f);
-    EXPECT_EQ(d.springs[0].pos.x, 1.0f);
-    EXPECT_EQ(d.springs[0].pos.z, 3.0f);
+    EXPECT_TRUE(weightsAre(d.springs[0].bary, 0.2f, 0.3f, 0.1f, 0.25f));
+    EXPECT_TRUE(d.springs[0].pos == lumo::Vec3<float>(1, 2, 3));
     EXPECT_EQ(d.springs[1].tet, 5);
-    EXPECT_EQ(d.springs[1].bary[2], 0.125f);
-    EXPECT_EQ(d.springs[1].pos.y, -2.0f);
+    EXPECT_TRUE(weightsAre(d.springs[1].bary, 0.5f, 0.25f, 0.125f, 0.25f));
+    EXPECT_TRUE(d.springs[1].pos == lumo::Vec3<float>(-1, -2, -3));
 }
 
 TEST(SceneDescription, EmptyBoundMeshAndLists) {
