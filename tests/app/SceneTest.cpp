@@ -264,3 +264,18 @@ TEST_F(SceneTest, RemovingASpringByPickingIt) {
     ASSERT_EQ(s->springs.size(), 1u);
     EXPECT_EQ(s->springs[0].pos.x, -3.0f);
 }
+
+TEST_F(SceneTest, StepRateRefreshesOncePerThirtySteps) {
+    Scene* s = makeScene();
+    testing::internal::CaptureStdout();
+    // The step counter is one for the whole process: first reach a refresh, then count.
+    for (int i = 0; i < 30 && s->fps == 0.0; ++i) s->simulate(0.01);
+    ASSERT_NE(s->fps, 0.0);
+    s->fps = -1.0;
+    for (int i = 0; i < 29; ++i) s->simulate(0.01);
+    EXPECT_EQ(s->fps, -1.0);
+    s->simulate(0.01);
+    testing::internal::GetCapturedStdout();
+    EXPECT_GT(s->fps, 0.0);  // 30 / total seconds; infinite when they took under 1 ms
+    EXPECT_TRUE(s->fractures.empty());
+}
