@@ -74,8 +74,8 @@ SparseMatrix& SparseMatrix::operator=(const SparseMatrix& o) {
     ensure(o.nzmax);
     nz = o.nz;
     if (o.p) {  // a source without storage gives a copy without storage
-        std::memcpy(x, o.x, sizeof(double) * (size_t)o.nz);
-        std::memcpy(i, o.i, sizeof(int) * (size_t)o.nz);
+        std::memcpy(x, o.x, sizeof(double) * (size_t)o.nzmax);
+        std::memcpy(i, o.i, sizeof(int) * (size_t)o.nzmax);
         std::memcpy(p, o.p, sizeof(int) * (size_t)(n + 1));
     }
     return *this;
