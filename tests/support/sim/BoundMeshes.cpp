@@ -3,7 +3,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <map>
+
+#include <gtest/gtest.h>
 
 #include "tests/support/sim/TetMeshes.h"
 
@@ -110,6 +113,21 @@ double bindingRestError(const TetBoundMesh& surface) {
         worst = std::max(worst, (p - surface.restVert[v]).len());
     }
     return worst;
+}
+
+void expectSoundSurface(const TetBoundMesh& s) {
+    ASSERT_EQ(s.vert.size(), s.restVert.size());
+    ASSERT_EQ(s.vert.size(), s.bindings.size());
+    int nv = int(s.vert.size()), nn = int(s.norm.size());
+    for (const Mesh::Tri& t : s.tris)
+        for (int k = 0; k < 3; ++k) {
+            ASSERT_TRUE(t.vi[k] >= 0 && t.vi[k] < nv) << t.vi[k];
+            ASSERT_TRUE(t.ni[k] >= 0 && t.ni[k] < nn) << t.ni[k];
+        }
+    for (const TetBoundMesh::TetBinding& b : s.bindings)
+        ASSERT_TRUE(b.tet >= 0 && b.tet < int(s.tetMesh->tets.size())) << b.tet;
+    for (const V3& p : s.vert)
+        ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z));
 }
 
 }  // namespace boundmeshes

@@ -48,6 +48,11 @@ void makeBoxSurface(Mesh& mesh, const V3& lo, const V3& hi, int n);
 // vertices: how far the bindings are from reproducing the rest positions.
 double bindingRestError(const TetBoundMesh& surface);
 
+// Expects (GoogleTest failures) a sound surface: vert, restVert and bindings parallel, every
+// corner and normal index of a triangle valid, every binding naming a tetrahedron of the bound
+// mesh, every current position finite.
+void expectSoundSurface(const TetBoundMesh& surface);
+
 // Runs f with standard output captured and returns the text printed.
 template <class F>
 std::string captureStdout(F f);
