@@ -121,7 +121,9 @@ TEST(DetAndPrint, KnownAnswersAndMessages) {
     EXPECT_EQ(captureStdout([&] { d = Matrix::zeros(2, 3).det(); }),
               "can you get det of non-square matrix\n");
     EXPECT_EQ(d, 0.0);
-    EXPECT_EQ(captureStdout([] { fromList(2, 2, {1, -0.5, 3.25, 0}).print(); }),
+    EXPECT_EQ(captureStdout([] {
+                  fromList(2, 2, {1, -0.5, 3.25, 0}).print();
+              }),
               "1.000000 -0.500000 \n3.250000 0.000000 \n");
 }
 
@@ -147,7 +149,8 @@ TEST(LinLeastSq, KnownTallWideAndNormalEquations) {
 
 TEST(LinLeastSq, EqualityConstrained) {
     // Nearest point to c = (1, 1, 0) on the plane x0 + x1 + x2 = 1.
-    Matrix A = Matrix::eye(3), c = column({1, 1, 0}), B = fromList(1, 3, {1, 1, 1}), d = column({1});
+    Matrix A = Matrix::eye(3), c = column({1, 1, 0}), B = fromList(1, 3, {1, 1, 1}),
+           d = column({1});
     Matrix x = Matrix::linLeastSq(A, c, B, d);
     EXPECT_LT(maxAbsDiff(x, column({2.0 / 3.0, 2.0 / 3.0, -1.0 / 3.0})), kTol);
     EXPECT_EQ(c[0] + d[0], 2.0);  // operands untouched

@@ -52,7 +52,8 @@ TEST(LsqNonlin, AllFourFormsFitAnExponential) {
     double diag[2] = {1.0, 1.0};  // mode 2: the caller's scaling
     const std::function<int(Matrix&, Matrix&)> forms[] = {
         [&](Matrix& x, Matrix& f) {
-            return Matrix::lsqnonlin(cFcnder, &calls, x, f, kTol, kTol, 0.0, 400, nullptr, 100.0, 0);
+            return Matrix::lsqnonlin(cFcnder, &calls, x, f, kTol, kTol, 0.0, 400, nullptr, 100.0,
+                                     0);
         },
         [&](Matrix& x, Matrix& f) {
             return Matrix::lsqnonlin(refFcnder, x, f, kTol, kTol, 0.0, 400, nullptr, 100.0, 0);

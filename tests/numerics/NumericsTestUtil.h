@@ -65,9 +65,15 @@ inline Matrix rotAxis(int axis, double a) {
     R(j, i) = std::sin(a);
     return R;
 }
-inline Matrix rotX(double a) { return rotAxis(0, a); }
-inline Matrix rotY(double a) { return rotAxis(1, a); }
-inline Matrix rotZ(double a) { return rotAxis(2, a); }
+inline Matrix rotX(double a) {
+    return rotAxis(0, a);
+}
+inline Matrix rotY(double a) {
+    return rotAxis(1, a);
+}
+inline Matrix rotZ(double a) {
+    return rotAxis(2, a);
+}
 
 inline std::string captureStdout(const std::function<void()>& f) {
     testing::internal::CaptureStdout();

@@ -28,7 +28,8 @@ TEST(Rodrigues, KnownAnswersAndBadShapes) {
     EXPECT_EQ(Matrix::zeros(2, 2).rod2matrix().m, 0);
 
     Matrix r;
-    EXPECT_EQ(captureStdout([&] { r = Matrix::zeros(3, 1).matrix2rod(); }), "error in matrix2rod\n");
+    EXPECT_EQ(captureStdout([&] { r = Matrix::zeros(3, 1).matrix2rod(); }),
+              "error in matrix2rod\n");
     EXPECT_EQ(r.m + r.n, 0);
 }
 

@@ -181,7 +181,8 @@ TEST(SparseSolversIterative, SingularValuesAgreeWithDenseSvd) {
     captureStdout([&] { Z.svd(sigma, 0); });
     EXPECT_EQ(sigma, 0.0);
     SparseMatrix E(3, 0, 1);  // no columns: ARPACK refuses, and the failure is printed
-    EXPECT_EQ(captureStdout([&] { v = E.svd(sigma, 0); }), "info is -1,ido is 99\ndeleted select\n");
+    EXPECT_EQ(captureStdout([&] { v = E.svd(sigma, 0); }),
+              "info is -1,ido is 99\ndeleted select\n");
     EXPECT_TRUE(std::isnan(sigma));
     EXPECT_EQ(v.m, 0);
 }

@@ -97,7 +97,8 @@ TEST(Vec3, FilledFromMatricesByElementCount) {
     EXPECT_TRUE(V(row) == V(1.5, 2.5, 3.5));
     Vec4<float> v4(sq);
     EXPECT_EQ(v4[3], 3.f);
-    for (auto fill : {+[] { V v(Matrix::zeros(2, 2)); }, +[] { Vec4<float> v(Matrix::zeros(3, 1)); }}) {
+    for (auto fill :
+         {+[] { V v(Matrix::zeros(2, 2)); }, +[] { Vec4<float> v(Matrix::zeros(3, 1)); }}) {
         try {
             fill();
             ADD_FAILURE() << "wrong element count accepted";
