@@ -48,27 +48,41 @@ TEST(TetMeshFractureInfo, SharedFaceGivesOneSeparatingTriangle) {
     // Face 0 of the first (0, 1, 2) is face 0 of the second (1, 0, 2) wound the other way.
     std::vector<Tetrahedron> tets = {slots(0, 1, 2, 3), slots(1, 0, 2, 4)};
     splitVertex(tets, 0, 5, {1});
-    std::string out;
+    const char* expected =
+        "Above: 0,1,2,3\n"
+        "Below: 1,5,2,4\n"
+        "Found sep tri: 0/1 0/1\n"
+        "Sep tri:\n"
+        "0 1 2  (0, 5)\n";
     TetMeshFractureInfo info;
-    out = stdoutOf([&] {
-        info = TetMeshFractureInfo(tets, 0, lumo::Vec3<float>(0, 1, 0), -0.5, 0, 5, {0}, {1});
-    });
-    EXPECT_EQ(out,
-              "Above: 0,1,2,3\n"
-              "Below: 1,5,2,4\n"
-              "Found sep tri: 0/1 0/1\n"
-              "Sep tri:\n"
-              "0 1 2  (0, 5)\n");
+    EXPECT_EQ(stdoutOf([&] {
+                  info = TetMeshFractureInfo(tets, 0, lumo::Vec3<float>(0, 1, 0), -0.5, 0, 5, {0},
+                                             {1});
+              }),
+              expected);
     ASSERT_EQ(info.separatingTriangles.size(), 1u);
     EXPECT_EQ(info.separatingTriangles[0].aboveTet, 0);
     EXPECT_EQ(info.separatingTriangles[0].belowTet, 1);
     EXPECT_EQ(info.separatingTriangles[0].face, 0);
     // The face's edges through the split vertex are not separating edges.
     EXPECT_TRUE(info.separatingEdges.empty());
-    EXPECT_EQ(info.tet, 0);
     EXPECT_EQ(info.offset, -0.5);
     EXPECT_EQ(info.aboveSet, std::set<int>({0}));
     EXPECT_EQ(info.belowSet, std::set<int>({1}));
+
+    // initSeparatingTriangles alone clears stale lists, finds the same and leaves the sets.
+    TetMeshFractureInfo bare;
+    bare.vertex = 0;
+    bare.newVertex = 5;
+    bare.aboveTets = {0};
+    bare.belowTets = {1};
+    bare.separatingEdges.push_back({1, 2, 3});
+    bare.separatingTriangles.push_back({7, 7, 3});
+    EXPECT_EQ(stdoutOf([&] { bare.initSeparatingTriangles(tets); }), expected);
+    ASSERT_EQ(bare.separatingTriangles.size(), 1u);
+    EXPECT_EQ(bare.separatingTriangles[0].face, 0);
+    EXPECT_TRUE(bare.separatingEdges.empty());
+    EXPECT_TRUE(bare.aboveSet.empty());
 }
 
 TEST(TetMeshFractureInfo, SharedEdgeOnlyGivesOneSeparatingEdge) {
@@ -164,26 +178,6 @@ TEST(TetMeshFractureInfo, EmptyGroups) {
     EXPECT_EQ(out, "Above: Below: ");
     EXPECT_TRUE(info.separatingTriangles.empty());
     EXPECT_TRUE(info.separatingEdges.empty());
-    EXPECT_TRUE(info.aboveSet.empty());
-}
-
-TEST(TetMeshFractureInfo, InitSeparatingTrianglesRecomputes) {
-    std::vector<Tetrahedron> tets = {slots(0, 1, 2, 3), slots(1, 0, 2, 4)};
-    splitVertex(tets, 0, 5, {1});
-    TetMeshFractureInfo info;
-    info.vertex = 0;
-    info.newVertex = 5;
-    info.aboveTets = {0};
-    info.belowTets = {1};
-    info.separatingEdges.push_back({1, 2, 3});  // stale entries are cleared
-    info.separatingTriangles.push_back({7, 7, 3});
-    const std::string out = stdoutOf([&] { info.initSeparatingTriangles(tets); });
-    EXPECT_EQ(out,
-              "Above: 0,1,2,3\nBelow: 1,5,2,4\nFound sep tri: 0/1 0/1\nSep tri:\n0 1 2  (0, 5)\n");
-    ASSERT_EQ(info.separatingTriangles.size(), 1u);
-    EXPECT_EQ(info.separatingTriangles[0].face, 0);
-    EXPECT_TRUE(info.separatingEdges.empty());
-    // The sets are left to the constructor and the archive.
     EXPECT_TRUE(info.aboveSet.empty());
 }
 

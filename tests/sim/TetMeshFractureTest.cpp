@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <limits>
 #include <set>
 #include <sstream>
@@ -85,7 +86,6 @@ TEST(TetMeshFracture, AtRestOnlyThresholdZeroFractures) {
     EXPECT_EQ(mesh->vert.size(), 7u);
     for (const Tetrahedron& t : mesh->tets) expectColour(t, 0.7f, 0.7f, 0.7f);
 
-    // Zero stress reaches a zero threshold: the comparison includes equality.
     // Zero stress reaches a zero threshold: the comparison includes equality. With the centre
     // drawn, the star is all eight tetrahedra and the plane through the centre divides it.
     mesh->fractureThreshold = 0.0;
@@ -229,25 +229,21 @@ TEST(TetMeshFracture, StressIsMeasuredInTheRotatedFrame) {
     EXPECT_NEAR(std::fabs(mesh->recentFractures[0].normal.x), 1.0, 1e-6);
 }
 
-TEST(TetMeshFracture, UndividedStarOnlyColours) {
+TEST(TetMeshFracture, UndividedStarOnlyColoursAndNaNStressNeverFractures) {
     // A lone tetrahedron is the whole star of each of its vertices: never divided.
     auto mesh = tetmeshes::makeMesh(tetmeshes::oneTet());
     deform(*mesh, strainForStressXX(5000), 0);
-    const std::string out = stdoutOf([&] { mesh->handleFractures(identityRotations(1)); });
-    EXPECT_EQ(out, "");
+    EXPECT_EQ(stdoutOf([&] { mesh->handleFractures(identityRotations(1)); }), "");
     EXPECT_TRUE(mesh->recentFractures.empty());
     EXPECT_EQ(mesh->vert.size(), 4u);
     expectColour(mesh->tets[0], 0.9f, 0.9f, 0.9f);
-}
 
-TEST(TetMeshFracture, NaNStressNeverFractures) {
-    auto mesh = tetmeshes::makeMesh(fracturemeshes::octahedronStar());
-    for (auto& p : mesh->vert) p.x = std::numeric_limits<float>::quiet_NaN();
-    mesh->fractureThreshold = -1e300;
-    const std::string out = stdoutOf([&] { mesh->handleFractures(identityRotations(8)); });
-    EXPECT_EQ(out, "");
-    EXPECT_TRUE(mesh->recentFractures.empty());
-    for (const Tetrahedron& t : mesh->tets) expectColour(t, 0.7f, 0.7f, 0.7f);
+    auto star = tetmeshes::makeMesh(fracturemeshes::octahedronStar());
+    for (auto& p : star->vert) p.x = std::numeric_limits<float>::quiet_NaN();
+    star->fractureThreshold = -1e300;
+    EXPECT_EQ(stdoutOf([&] { star->handleFractures(identityRotations(8)); }), "");
+    EXPECT_TRUE(star->recentFractures.empty());
+    for (const Tetrahedron& t : star->tets) expectColour(t, 0.7f, 0.7f, 0.7f);
 }
 
 TEST(TetMeshFracture, BeamUnderTensionRecordsConsistentSplits) {
@@ -361,27 +357,22 @@ TEST(TetMeshFracture, ReplayRejectsRecordsThatDoNotFit) {
         EXPECT_EQ(r.separatingTriangles.size(), good.separatingTriangles.size()) << what;
     };
 
-    TetMeshFractureInfo r = good;
-    r.vertex = 7;
-    expectRejected(r, "vertex past the end");
-    r = good;
-    r.vertex = -1;
-    expectRejected(r, "negative vertex");
-    r = good;
-    r.newVertex = 8;
-    expectRejected(r, "newVertex past the appended copy");
-    r = good;
-    r.belowTets.push_back(8);
-    expectRejected(r, "below tetrahedron out of range");
-    r = good;
-    r.aboveTets.push_back(-3);
-    expectRejected(r, "above tetrahedron out of range");
-    r = good;
-    r.aboveTets.push_back(r.belowTets[0]);
-    expectRejected(r, "tetrahedron in both groups");
+    const std::pair<std::function<void(TetMeshFractureInfo&)>, const char*> misfits[] = {
+        {[](TetMeshFractureInfo& r) { r.vertex = 7; }, "vertex past the end"},
+        {[](TetMeshFractureInfo& r) { r.vertex = -1; }, "negative vertex"},
+        {[](TetMeshFractureInfo& r) { r.newVertex = 8; }, "newVertex past the appended copy"},
+        {[](TetMeshFractureInfo& r) { r.belowTets.push_back(8); }, "below tetrahedron range"},
+        {[](TetMeshFractureInfo& r) { r.aboveTets.push_back(-3); }, "above tetrahedron range"},
+        {[](TetMeshFractureInfo& r) { r.aboveTets.push_back(r.belowTets[0]); }, "in both groups"},
+    };
+    for (const auto& m : misfits) {
+        TetMeshFractureInfo r = good;
+        m.first(r);
+        expectRejected(r, m.second);
+    }
 
     // The record fits once; applied a second time its below tetrahedra lack the vertex.
-    r = good;
+    TetMeshFractureInfo r = good;
     stdoutOf([&] { mesh->debugFracture(r); });
     EXPECT_EQ(vertsOf(*mesh), vertsOf(*source));
     expectRejected(good, "record applied twice");

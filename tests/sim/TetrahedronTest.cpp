@@ -35,49 +35,30 @@ Tetrahedron unitTet(const std::vector<V3>& pos) {
 
 }  // namespace
 
-TEST(TetrahedronTest, ValueConstructorStoresACDB) {
+TEST(TetrahedronTest, ConstructionLookupAndReplacement) {
     Tetrahedron t(10, 11, 12, 13);
-    EXPECT_EQ(t.verts[0], 10);
-    EXPECT_EQ(t.verts[1], 12);
-    EXPECT_EQ(t.verts[2], 13);
-    EXPECT_EQ(t.verts[3], 11);
     std::ostringstream os;
     EXPECT_EQ(&t.print(os), &os);
-    EXPECT_EQ(os.str(), "10,12,13,11");
-
+    EXPECT_EQ(os.str(), "10,12,13,11");  // slots a, c, d, b
     EXPECT_EQ(t.color, V3(0.7f, 0.7f, 0.7f));
-    EXPECT_EQ(t.volume, 0.0);
-    EXPECT_EQ(t.K.m, 6);
-    EXPECT_EQ(t.K.n, 12);
+    EXPECT_EQ(t.K.m * 100 + t.K.n, 612);  // eye(6, 12) until updateVolume
     EXPECT_EQ(t.K(3, 3), 1.0);
-    EXPECT_EQ(t.K(3, 4), 0.0);
-    EXPECT_EQ(t.plasticStrain.m, 6);
-    EXPECT_EQ(t.plasticStrain.n, 1);
-    EXPECT_EQ(t.material.plasticYield, 0.001);
-    EXPECT_EQ(t.material.plasticMax, 100.0);
-    EXPECT_EQ(t.material.plasticCreep, 2.0);
-    EXPECT_EQ(t.material.youngsModulus, 25000.0);
-    EXPECT_EQ(t.material.poissonRatio, 0.1);
+    const Tetrahedron::Material m;
+    const double defaults[5] = {0.001, 100.0, 2.0, 25000.0, 0.1};
+    const double fields[5] = {m.plasticYield, m.plasticMax, m.plasticCreep, m.youngsModulus,
+                              m.poissonRatio};
+    for (int k = 0; k < 5; ++k) EXPECT_EQ(fields[k], defaults[k]) << k;
+    EXPECT_EQ(Tetrahedron().color, V3(0, 0, 0));
 
-    Tetrahedron d;
-    EXPECT_EQ(d.color, V3(0, 0, 0));
-    EXPECT_EQ(d.normals[2], V3(0, 0, 0));
-    EXPECT_EQ(d.B.m, 6);
-    EXPECT_EQ(d.P.m, 12);
-}
-
-TEST(TetrahedronTest, VertexLookupAndReplacement) {
-    Tetrahedron t(4, 5, 6, 4);  // verts {4, 6, 4, 5}: a repeated index
-    EXPECT_EQ(t.indexOfVertex(4), 0);
-    EXPECT_EQ(t.indexOfVertex(5), 3);
-    EXPECT_EQ(t.indexOfVertex(9), -1);
-    EXPECT_TRUE(t.containsVertex(6));
-    EXPECT_FALSE(t.containsVertex(9));
-    EXPECT_TRUE(t.replaceVert(4, 8));  // first slot only
-    EXPECT_EQ(t.verts[0], 8);
-    EXPECT_EQ(t.verts[2], 4);
-    EXPECT_FALSE(t.replaceVert(9, 1));
-    EXPECT_EQ(t.verts[1], 6);
+    Tetrahedron r(4, 5, 6, 4);  // verts {4, 6, 4, 5}: a repeated index
+    EXPECT_EQ(r.indexOfVertex(4), 0);
+    EXPECT_EQ(r.indexOfVertex(5), 3);
+    EXPECT_EQ(r.indexOfVertex(9), -1);
+    EXPECT_FALSE(r.containsVertex(9));
+    EXPECT_TRUE(r.replaceVert(4, 8));  // first slot only
+    EXPECT_EQ(r.verts[0], 8);
+    EXPECT_EQ(r.verts[2], 4);
+    EXPECT_FALSE(r.replaceVert(9, 1));
 }
 
 TEST(TetrahedronTest, OutwardFaceGivesPositiveVolumeAndOutwardNormals) {
@@ -124,39 +105,35 @@ TEST(TetrahedronTest, ElementMatrices) {
                               G[2][0] + G[0][2], G[0][1] + G[1][0], G[1][2] + G[2][1]};
     for (int r = 0; r < 6; ++r) EXPECT_NEAR(e[r], strain[r], 1e-7) << r;
 
-    // K = volume B^T E B is symmetric and has no force for a translation.
-    Matrix K = (t.B.transpose() * t.E * t.B) * t.volume;
+    // K is symmetric, equals P B (volume B^T E B), and a translation costs no force.
+    Matrix PB = t.P * t.B;
     Matrix shift(12, 1);
     for (int k = 0; k < 12; ++k) shift[k] = (k % 3 == 1) ? 0.7 : -0.2;
     Matrix f = t.K * shift;
     for (int i = 0; i < 12; ++i) {
         EXPECT_NEAR(f[i], 0.0, 1e-8);
         for (int j = 0; j < 12; ++j) {
-            EXPECT_NEAR(t.K(i, j), K(i, j), 1e-9 * std::fabs(K(i, j)) + 1e-9);
-            EXPECT_NEAR(t.K(i, j), t.K(j, i), 1e-9 * std::fabs(K(i, j)) + 1e-9);
+            EXPECT_NEAR(t.K(i, j), PB(i, j), 1e-9 * std::fabs(PB(i, j)) + 1e-9);
+            EXPECT_NEAR(t.K(i, j), t.K(j, i), 1e-9 * std::fabs(PB(i, j)) + 1e-9);
         }
     }
-    Matrix P = (t.B.transpose() * t.E) * t.volume;
-    for (int i = 0; i < 12; ++i)
-        for (int j = 0; j < 6; ++j) EXPECT_EQ(t.P(i, j), P(i, j));
 }
 
 TEST(TetrahedronTest, BaryMatrixVertexVectorAndWorldCoordinates) {
     std::vector<V3> pos = tetmeshes::oneTet().verts;
-    Tetrahedron t(0, 1, 2, 3);  // slots 0, 2, 3, 1
-    Matrix X = t.getBaryMatrix(pos);
-    ASSERT_EQ(X.m, 4);
-    ASSERT_EQ(X.n, 4);
+    Tetrahedron t(0, 1, 2, 3);  // slots hold vertices 0, 2, 3, 1
+    Matrix X = t.getBaryMatrix(pos), x = t.getVertexVector(pos);
+    ASSERT_EQ(X.m * 10 + X.n, 44);
+    ASSERT_EQ(x.m, 12);
     for (int k = 0; k < 4; ++k) {
-        for (int r = 0; r < 3; ++r) EXPECT_EQ(X(r, k), pos[t.verts[k]][r]);
+        for (int r = 0; r < 3; ++r) {
+            EXPECT_EQ(X(r, k), pos[t.verts[k]][r]);
+            EXPECT_EQ(x[3 * k + r], pos[t.verts[k]][r]);
+        }
         EXPECT_EQ(X(3, k), 1.0);
     }
-    Matrix x = t.getVertexVector(pos);
-    ASSERT_EQ(x.m, 12);
-    EXPECT_EQ(x[3 * 1 + 0], 1.0);  // slot 1 is vertex 2 = (1, 0, 0)
-    EXPECT_EQ(x[3 * 3 + 1], 1.0);  // slot 3 is vertex 1 = (0, 1, 0)
-    V3 c = t.getWorldCoordinates(pos, Vec4<float>(0.25f, 0.25f, 0.25f, 0.25f));
-    EXPECT_EQ(c, V3(0.25f, 0.25f, 0.25f));
+    EXPECT_EQ(t.getWorldCoordinates(pos, Vec4<float>(0.25f, 0.25f, 0.25f, 0.25f)),
+              V3(0.25f, 0.25f, 0.25f));
     EXPECT_EQ(t.getWorldCoordinates(pos, Vec4<float>(0, 1, 0, 0)), V3(1, 0, 0));
 }
 
