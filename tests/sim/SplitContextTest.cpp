@@ -146,7 +146,8 @@ TEST(SplitContextDeathTest, LookUpsOfPointsNeverMadeAssert) {
 
 // A context with n plain cut points (first i, second n + i) at the given rest positions.
 struct PointsContext : CrackContext {
-    void addPoints(const std::vector<V3>& where) {
+    explicit PointsContext(const std::vector<V3>& where) {
+        makeCurrent();
         int n = int(where.size());
         for (int i = 0; i < n; ++i) addVertex(where[i], 0);
         for (int i = 0; i < n; ++i) addVertex(where[i], 1);
@@ -155,82 +156,66 @@ struct PointsContext : CrackContext {
             ctx.splitVertMap[i] = ctx.splitVertMap[n + i] = i;
         }
     }
+    std::vector<int> nexts() const {
+        std::vector<int> all;
+        for (const SplitVertex& v : ctx.splitVerts) all.push_back(v.next);
+        return all;
+    }
 };
 
 TEST(CrackFront, ClosedChainGetsTwoCapsOfOppositeWinding) {
-    PointsContext c;
-    c.makeCurrent();
-    c.addPoints({V3(1, 1, 0), V3(2, 1, 0), V3(2, 2, 0), V3(1.5f, 2.5f, 0), V3(1, 2, 0)});
+    PointsContext c({V3(1, 1, 0), V3(2, 1, 0), V3(2, 2, 0), V3(1.5f, 2.5f, 0), V3(1, 2, 0)});
     for (int i = 0; i < 5; ++i) c.ctx.splitVerts[i].next = (i + 1) % 5;
-    std::string out = captureStdout([&] { c.ctx.findPath(); });
-    EXPECT_EQ(out, "Path length: 5 is loop: 1\n0 1 2 3 4 \n5 6 7 8 9 \n");
-    ASSERT_EQ(c.surface.tris.size(), 6u);  // 2 (n - 2)
+    EXPECT_EQ(captureStdout([&] { c.ctx.findPath(); }),
+              "Path length: 5 is loop: 1\n0 1 2 3 4 \n5 6 7 8 9 \n");
+    // 2 (n - 2) caps: a fan over the first copies, one of opposite winding over the second.
+    const int caps[6][3] = {{0, 1, 2}, {0, 2, 3}, {0, 3, 4}, {5, 7, 6}, {5, 8, 7}, {5, 9, 8}};
+    ASSERT_EQ(c.surface.tris.size(), 6u);
     EXPECT_EQ(c.ctx.newTris, (std::set<int>{0, 1, 2, 3, 4, 5}));
-    int firstCap[3][3] = {{0, 1, 2}, {0, 2, 3}, {0, 3, 4}};
-    int secondCap[3][3] = {{5, 7, 6}, {5, 8, 7}, {5, 9, 8}};
-    for (int k = 0; k < 3; ++k) {
+    for (int k = 0; k < 6; ++k) {
         for (int j = 0; j < 3; ++j) {
-            EXPECT_EQ(c.surface.tris[k].vi[j], firstCap[k][j]);
-            EXPECT_EQ(c.surface.tris[3 + k].vi[j], secondCap[k][j]);
-            EXPECT_EQ(c.surface.tris[3 + k].ni[j], 0);
-            EXPECT_EQ(c.surface.tris[3 + k].tci[j], 0);
+            EXPECT_EQ(c.surface.tris[k].vi[j], caps[k][j]);
+            EXPECT_EQ(c.surface.tris[k].ni[j] + c.surface.tris[k].tci[j], 0);
         }
     }
     // Clearing the links leaves only single-point paths.
     c.ctx.clearNext();
-    out = captureStdout([&] { c.ctx.findPath(); });
     std::string ones;
     for (int i = 0; i < 5; ++i) ones += "Path length: 1 is loop: 0\n";
-    EXPECT_EQ(out, ones);
+    EXPECT_EQ(captureStdout([&] { c.ctx.findPath(); }), ones);
 }
 
 TEST(CrackFront, ShortLoopsAndOpenPaths) {
-    PointsContext c;
-    c.makeCurrent();
-    c.addPoints({V3(1, 1, 0), V3(2, 1, 0), V3(2, 2, 0), V3(3, 0.5f, 0)});
-    c.ctx.splitVerts[0].next = 0;  // loop of length 1
-    c.ctx.splitVerts[1].next = 2;  // loop of length 2
-    c.ctx.splitVerts[2].next = 1;
-    c.ctx.splitVerts[3].next = 1;  // runs into an earlier path: not a loop
-    std::string out = captureStdout([&] { c.ctx.findPath(); });
-    EXPECT_EQ(out,
+    PointsContext c({V3(1, 1, 0), V3(2, 1, 0), V3(2, 2, 0), V3(3, 0.5f, 0)});
+    // A loop of length 1, one of length 2, and a path running into it: not a loop.
+    for (int i = 0; i < 4; ++i) c.ctx.splitVerts[i].next = std::vector<int>{0, 2, 1, 1}[i];
+    EXPECT_EQ(captureStdout([&] { c.ctx.findPath(); }),
               "Path length: 1 is loop: 1\n0 \n4 \n"
               "Path length: 2 is loop: 1\n1 2 \n5 6 \n"
               "Path length: 1 is loop: 0\n");
     EXPECT_TRUE(c.surface.tris.empty());
 }
 
-TEST(CrackFront, InsideCornersLinkAlongEdges) {
-    CrackContext c;
-    c.makeCurrent();
-    c.surface.insideFlags = {true, true, false, false, false};  // vertex 5 has no flag
-    std::string out = captureStdout([&] { c.ctx.fixFacePoints(); });
-    // Edge 0 (2 -> 0): only corner 0 inside, alone. Edge 1 (0 -> 1): both inside, linked.
-    // Edge 2 (1 -> 2): only corner 1, alone.
-    EXPECT_EQ(out, "linnking 0 - 1\n");
-    ASSERT_EQ(c.ctx.splitVerts.size(), 2u);
-    EXPECT_EQ(c.ctx.splitVerts[0].next, 1);
-    EXPECT_NE(c.ctx.splitVerts[0].first, c.ctx.splitVerts[0].second);  // the split vertex
-    EXPECT_EQ(c.ctx.splitVerts[1].first, c.ctx.splitVerts[1].second);
-    EXPECT_EQ(c.ctx.tetVertMap.at(5), 0);
-}
+TEST(CrackFront, InsideCornersAndCrossingsLinkAlongEdges) {
+    // No crossings: edge 1 (0 -> 1) has both corners inside and is linked; edges 0 (2 -> 0)
+    // and 2 (1 -> 2) have one inside corner each, left alone. Vertex 5 has no flag.
+    PointsContext corners({});
+    corners.surface.insideFlags = {true, true, false, false, false};
+    EXPECT_EQ(captureStdout([&] { corners.ctx.fixFacePoints(); }), "linnking 0 - 1\n");
+    EXPECT_EQ(corners.nexts(), (std::vector<int>{1, -1}));
+    const SplitVertex& split = corners.ctx.splitVerts[0];
+    EXPECT_NE(split.first, split.second);  // the split vertex opens
+    EXPECT_EQ(corners.ctx.tetVertMap.at(5), 0);
+    EXPECT_EQ(corners.ctx.splitVerts[1].first, corners.ctx.splitVerts[1].second);
 
-TEST(CrackFront, CrossingsSplitAnEdgeIntoInsideStretches) {
-    PointsContext c;
-    c.makeCurrent();
-    // Two crossings of edge 1 (y = 0) at x = 3 and x = 1 (listed in that order), one near
-    // nothing, and one on edge 2 (x + y = 4) at (3, 1, 0).
-    c.addPoints({V3(3, 0, 0), V3(1, 0, 0), V3(1, 1, 0), V3(3, 1, 0)});
+    // Two crossings of edge 1 (y = 0) at x = 3 and x = 1 (listed in that order), one near no
+    // edge, and one on edge 2 (x + y = 4) at (3, 1, 0). Corner points 0 -> 4, 1 -> 5.
+    PointsContext c({V3(3, 0, 0), V3(1, 0, 0), V3(1, 1, 0), V3(3, 1, 0)});
     c.surface.insideFlags = {true, true, false, false, false};
-    std::string out = captureStdout([&] { c.ctx.fixFacePoints(); });
-    // Corner points: 0 (0, 0, 0) -> index 4, 1 (4, 0, 0) -> index 5.
-    EXPECT_EQ(out,
+    EXPECT_EQ(captureStdout([&] { c.ctx.fixFacePoints(); }),
               "0 is on edge 1\n1 is on edge 1\n3 is on edge 2\n"
               "linnking 4 - 1\nlinnking 0 - 5\nlinnking 5 - 3\n");
-    EXPECT_EQ(c.ctx.splitVerts[4].next, 1);
-    EXPECT_EQ(c.ctx.splitVerts[0].next, 5);
-    EXPECT_EQ(c.ctx.splitVerts[5].next, 3);
-    EXPECT_EQ(c.ctx.splitVerts[1].next, -1);
+    EXPECT_EQ(c.nexts(), (std::vector<int>{5, -1, -1, -1, 1, 3}));
 }
 
 }  // namespace
