@@ -9,7 +9,7 @@ REGION="24 24 418 195"
 
 drag_and_release() {
     local make_spring=$1
-    start_tetlab examples/beam.scene
+    start_tetlab tests/app/data/beam.scene
     shot "$WORK/start.png"
     [ "$(fraction_lit "$WORK/start.png" $REGION)" = "0" ] || fail "drag target not empty at start"
     # Off the body's centre column, which runs exactly along internal element faces.

@@ -2,6 +2,8 @@
 # current display, find its window, send keys and mouse events with xdotool, take screenshots and
 # measure regions of them. The sourcing script gets the tetlab binary as $1 and runs from the
 # repository root.
+# The whole-program tests run on their own copies of a beam and a slab (tests/app/data), so that
+# the bundled examples can be tuned without moving the pixels these tests look at.
 set -u
 
 TETLAB=${1:?usage: $0 path/to/tetlab}

@@ -9,7 +9,7 @@ REPLAY=/tmp/fractures_read.txt
 
 # A log from a run of the same scene.
 rm -f "$LOG"
-start_tetlab examples/beam.scene
+start_tetlab tests/app/data/beam.scene
 key s
 for _ in $(seq 1 200); do
     [ -s "$LOG" ] && break
@@ -23,7 +23,7 @@ stop_tetlab
 cp "$LOG" "$REPLAY"
 read -r _ _ _ _ _ count _ <"$REPLAY"
 
-start_tetlab examples/beam.scene
+start_tetlab tests/app/data/beam.scene
 lines=$(wc -l <"$WORK/out.txt")
 key p
 sleep 0.5
@@ -44,7 +44,7 @@ stop_tetlab
 
 # No replay file.
 rm -f "$REPLAY"
-start_tetlab examples/beam.scene
+start_tetlab tests/app/data/beam.scene
 lines=$(wc -l <"$WORK/out.txt")
 size=$(stat -c %s "$WORK/out.txt")
 key p

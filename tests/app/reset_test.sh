@@ -2,7 +2,7 @@
 # body matches the start-up picture again, and running on from there works.
 source "$(dirname "$0")/program_lib.sh"
 
-start_tetlab examples/beam.scene
+start_tetlab tests/app/data/beam.scene
 shot "$WORK/start.png"
 key s
 wait_for_output '^fracture: ' 20 || fail "no fracture while running"

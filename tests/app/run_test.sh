@@ -4,7 +4,7 @@ source "$(dirname "$0")/program_lib.sh"
 
 LOG=/tmp/fractures.txt
 rm -f "$LOG"
-start_tetlab examples/beam.scene
+start_tetlab tests/app/data/beam.scene
 shot "$WORK/before.png"
 [ ! -e "$LOG" ] || fail "fracture log written before any step"
 

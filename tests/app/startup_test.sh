@@ -32,8 +32,8 @@ check_frame() {
 }
 
 # One file: the beam scene, textured with the checker image, seen end on in the middle.
-start_tetlab examples/beam.scene
-check_lines examples/beam_tets.obj
+start_tetlab tests/app/data/beam.scene
+check_lines tests/app/data/beam_tets.obj
 grep -q 'NOTE: image pow2 mode has been set' "$WORK/err.txt" || fail "texture was not uploaded"
 shot "$WORK/beam.png"
 stop_tetlab
@@ -44,8 +44,8 @@ read -r r g b <<<"$(mean_rgb "$WORK/beam.png" 40 40 300 180)"
 [ "$r" -gt $((b + 30)) ] || fail "body colour $r $g $b shows no checker texture"
 
 # Two files: the slab's tetrahedra and its surface; the slab spans the middle of the window.
-start_tetlab examples/slab_tets.obj examples/slab_surface.obj
-check_lines examples/slab_tets.obj
+start_tetlab tests/app/data/slab_tets.obj tests/app/data/slab_surface.obj
+check_lines tests/app/data/slab_tets.obj
 grep -q '^bestDist: ' "$WORK/out.txt" || fail "surface was not bound"
 shot "$WORK/slab.png"
 stop_tetlab
