@@ -69,30 +69,72 @@ TEST(SplitCases, TwoEdgePointsCutOffOneCorner) {
     expectSound(c);
 }
 
-TEST(SplitCases, TwoEdgePointsReportDisagreeingSides) {
-    // Called directly with edges 0 and 1 (corner 1 cut off) while corner 2 lies on corner 1's
-    // side: the case reports it and cuts all the same.
-    Crack c;
-    int a = c.addVertex(V3(1, 1, -1), 0), b = c.addVertex(V3(2, 1, 1), 1);
-    int d = c.addVertex(V3(1, 2, 1), 1);
-    Mesh::Tri t;
-    t.vi[0] = a, t.vi[1] = b, t.vi[2] = d;
-    t.ni[0] = 7;  // kept by the in-place rewrite
-    c.surface.tris.push_back(t);
-    c.post();
-    SplitContext ctx(c.surface, c.record);
-    TriangleIndices idx(2, 0, 1);
-    ctx.setSeparatingTriangle(c.record.separatingTriangles[0], idx, Triangle(c.tm->restVert, idx));
-    EdgePoint e0(true, a, b, 0.5, false), e1(true, b, d, 0.5, false);
-    std::string out = captureStdout([&] { ctx.splitTwoEdgePoints(0, e0, e1, 0, 1); });
-    // up = (0, 1, 1): corner 0 and corner 2 disagree; corners 0 and 1 do not.
-    EXPECT_EQ(out, "Down conflict 0\n");
-    EXPECT_EQ(allCorners(c), (std::vector<Corners>{{a, 3, 5}, {a, 5, d}, {4, b, 6}}));
-    EXPECT_EQ(c.surface.tris[0].ni[0], 7);
-    EXPECT_EQ(c.surface.tris[2].ni[0], 0);
-    // U = up(a) = false: the link runs from the second point to the first.
-    EXPECT_EQ(ctx.splitVerts[1].next, 0);
-    EXPECT_EQ(ctx.splitTris, (std::set<int>{0, 1, 2}));
+// A triangle (1, 1, z0), (2, 1, z1), (1, 2, z2) over vertices 0, 1, 2, with normal index 7 at
+// corner 0, and a context with the crack's separating triangle current, for calling the split
+// cases directly with crossings the driver would not find on this geometry.
+struct Direct : Crack {
+    SplitContext ctx;
+    explicit Direct(const V3& z) : ctx(surface, record) {
+        addTriangle(V3(1, 1, z[0]), V3(2, 1, z[1]), V3(1, 2, z[2]));
+        surface.tris[0].ni[0] = 7;
+        TriangleIndices idx(2, 0, 1);
+        ctx.setSeparatingTriangle(record.separatingTriangles[0], idx, Triangle(tm->restVert, idx));
+    }
+    EdgePoint edge(int e) { return EdgePoint(true, e, (e + 1) % 3, 0.5, false); }
+};
+
+TEST(SplitCases, TwoEdgePointsCutOffTheCornerBetweenThemAndReportSideConflicts) {
+    // Edge points are made in argument order: P1 -> 3 above / 4 below, P2 -> 5 / 6.
+    struct Case {
+        V3 z;
+        int e1, e2;
+        const char* out;
+        std::vector<Corners> corners;
+        bool forward;  // link P1 -> P2 (else P2 -> P1)
+    } cases[] = {
+        {V3(-1, 1, 1), 0, 1, "Down conflict 0\n", {{0, 3, 5}, {0, 5, 2}, {4, 1, 6}}, false},
+        {V3(-1, 1, 1),
+         1,
+         2,
+         "Down conflict 0\nDown conflict 1\n",
+         {{1, 4, 6}, {1, 6, 0}, {3, 2, 5}},
+         true},
+        {V3(-1, 1, 1), 0, 2, "", {{0, 3, 5}, {4, 1, 2}, {4, 2, 6}}, false},
+        {V3(1, 1, 1),
+         0,
+         2,
+         "Down conflict 2\nDown conflict 3\n",
+         {{0, 4, 6}, {3, 1, 2}, {3, 2, 5}},
+         true},
+        {V3(1, -1, 1),
+         0,
+         2,
+         "Down conflict 3\nDown conflict 4\n",
+         {{0, 4, 6}, {3, 1, 2}, {3, 2, 5}},
+         true},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(&k - cases);
+        Direct c(k.z);
+        EdgePoint p1 = c.edge(k.e1), p2 = c.edge(k.e2);
+        EXPECT_EQ(captureStdout([&] { c.ctx.splitTwoEdgePoints(0, p1, p2, k.e1, k.e2); }), k.out);
+        EXPECT_EQ(allCorners(c), k.corners);
+        EXPECT_EQ(c.surface.tris[0].ni[0], 7);  // kept by the in-place rewrite
+        EXPECT_EQ(c.surface.tris[2].ni[0], 0);
+        EXPECT_EQ(c.ctx.splitVerts[0].next, k.forward ? 1 : -1);
+        EXPECT_EQ(c.ctx.splitVerts[1].next, k.forward ? -1 : 0);
+        EXPECT_EQ(c.ctx.splitTris, (std::set<int>{0, 1, 2}));
+    }
+}
+
+TEST(SplitCases, OneEdgeOneFaceWithAgreeingSidesIsReportedAndCutAllTheSame) {
+    Direct c(V3(1, 1, -1));
+    EdgePoint ep = c.edge(0), fp(true, 0, 1, 0.25, false);
+    EXPECT_EQ(captureStdout([&] { c.ctx.splitOneEdgeOneFace(0, ep, 0, fp, 0); }),
+              "Creating face point (split) 5, 6\n"
+              "splitOneEdge, edge: 3 4,  Face: 5, 6\nInconsistent downs.\n");
+    EXPECT_EQ(allCorners(c), (std::vector<Corners>{{0, 4, 6}, {3, 1, 5}, {1, 2, 5}, {2, 0, 5}}));
+    EXPECT_EQ(c.ctx.splitVerts[0].next, 1);  // up(corner 0): edge point -> face point
 }
 
 TEST(SplitCases, OneEdgeAndOneFacePointMakeAFan) {
@@ -263,17 +305,6 @@ TEST(SplitCases, OrientationDiagnostics) {
     EXPECT_EQ(cut(d),
               "Tet below is on the wrong side!\nhist: =  0 0 0 0 0 0 0 0 0\n"
               "partial: =  0 0 0 0\n");
-}
-
-TEST(SplitCases, HandRecordMatchesTheFractureCode) {
-    Crack c;
-    std::string ignored = captureStdout([&] {
-        TetMeshFractureInfo built(c.tm->tets, 0, V3(0, 0, 1), 0.0, 0, 5, {0}, {1});
-        ASSERT_EQ(built.separatingTriangles.size(), 1u);
-        EXPECT_EQ(built.separatingTriangles[0].aboveTet, 0);
-        EXPECT_EQ(built.separatingTriangles[0].belowTet, 1);
-        EXPECT_EQ(built.separatingTriangles[0].face, c.record.separatingTriangles[0].face);
-    });
 }
 
 }  // namespace
