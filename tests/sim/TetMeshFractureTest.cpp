@@ -176,38 +176,29 @@ TEST(TetMeshFracture, PureShearBreaksAlongTheDiagonal) {
 // matrix class: s = (E B)(x - x0), then the symmetric eigen-decomposition.
 double largestStress(const TetMesh& mesh, int t) {
     const Tetrahedron& e = mesh.tets[t];
-    const lumo::Matrix u = e.getVertexVector(mesh.vert) - e.getVertexVector(mesh.restVert);
-    const lumo::Matrix s = (e.E * e.B) * u;
-    lumo::Matrix S = lumo::Matrix::zeros(3, 3);
-    S(0, 0) = s[0];
-    S(1, 1) = s[1];
-    S(2, 2) = s[2];
-    S(0, 1) = S(1, 0) = s[4];
-    S(0, 2) = S(2, 0) = s[3];
-    S(1, 2) = S(2, 1) = s[5];
-    lumo::Matrix V, lambda;
+    const lumo::Matrix s =
+        (e.E * e.B) * (e.getVertexVector(mesh.vert) - e.getVertexVector(mesh.restVert));
+    const int entry[3][3] = {{0, 4, 3}, {4, 1, 5}, {3, 5, 2}};  // xx xy zx / xy yy yz / ...
+    lumo::Matrix S(3, 3), V, lambda;
+    for (int i = 0; i < 9; ++i) S(i / 3, i % 3) = s[entry[i / 3][i % 3]];
     S.eigSym(V, lambda);
     return lambda[2];
 }
 
 TEST(TetMeshFracture, ThresholdEqualToTheStressFractures) {
+    // Also with shear, where the stress tensor is not diagonal.
     for (const double shear : {0.0, 0.1}) {
         auto mesh = tetmeshes::makeMesh(fracturemeshes::octahedronStar());
         deform(*mesh, strainForStressXX(1234), shear);
-        const double lambda = largestStress(*mesh, 0);
         const unsigned seed = seedChoosing(*mesh, 0, 0);
-
-        double highest = lambda;  // the others differ from it by rounding at most
-        for (int t = 1; t < 8; ++t) highest = std::max(highest, largestStress(*mesh, t));
-        mesh->fractureThreshold = std::nextafter(highest, 1e300);
-        srand(seed);
-        stdoutOf([&] { mesh->handleFractures(identityRotations(8)); });
-        EXPECT_TRUE(mesh->recentFractures.empty()) << shear;
-
-        mesh->fractureThreshold = lambda;
-        srand(seed);
-        stdoutOf([&] { mesh->handleFractures(identityRotations(8)); });
-        EXPECT_EQ(mesh->recentFractures.size(), 1u) << shear;
+        double highest = 0;  // the eight differ by rounding at most
+        for (int t = 0; t < 8; ++t) highest = std::max(highest, largestStress(*mesh, t));
+        for (const double threshold : {std::nextafter(highest, 1e300), largestStress(*mesh, 0)}) {
+            mesh->fractureThreshold = threshold;
+            srand(seed);
+            stdoutOf([&] { mesh->handleFractures(identityRotations(8)); });
+            EXPECT_EQ(mesh->recentFractures.size(), threshold > highest ? 0u : 1u) << shear;
+        }
     }
 }
 
@@ -256,11 +247,9 @@ TEST(TetMeshFracture, BeamUnderTensionRecordsConsistentSplits) {
     const std::vector<TetMeshFractureInfo>& records = mesh->recentFractures;
     ASSERT_FALSE(records.empty());
 
-    std::string lines;
     std::set<int> involved;
     for (size_t k = 0; k < records.size(); ++k) {
         const TetMeshFractureInfo& r = records[k];
-        lines += "fracture: " + std::to_string(r.tet) + "\n";
         if (k > 0) {
             EXPECT_GT(r.tet, records[k - 1].tet);
         }
@@ -281,13 +270,12 @@ TEST(TetMeshFracture, BeamUnderTensionRecordsConsistentSplits) {
     EXPECT_EQ(mesh->vert.size(), nVerts + records.size());
     EXPECT_EQ(mesh->restVert.size(), mesh->vert.size());
     EXPECT_EQ(mesh->velocities.size(), mesh->vert.size());
-    // The "fracture" lines come in record order.
-    std::string found;
-    for (size_t pos = out.find("fracture: "); pos != std::string::npos;
-         pos = out.find("fracture: ", pos + 1)) {
-        found += out.substr(pos, out.find('\n', pos) - pos + 1);
-    }
-    EXPECT_EQ(found, lines);
+    // One "fracture" line per record.
+    size_t lines = 0;
+    for (size_t p = out.find("fracture: "); p != std::string::npos;
+         p = out.find("fracture: ", p + 1))
+        ++lines;
+    EXPECT_EQ(lines, records.size());
 }
 
 TEST(TetMeshFracture, ReplayReproducesTheReindexing) {
