@@ -209,13 +209,14 @@ TEST(CrackFront, InsideCornersAndCrossingsLinkAlongEdges) {
     EXPECT_EQ(corners.ctx.splitVerts[1].first, corners.ctx.splitVerts[1].second);
 
     // Two crossings of edge 1 (y = 0) at x = 3 and x = 1 (listed in that order), one near no
-    // edge, and one on edge 2 (x + y = 4) at (3, 1, 0). Corner points 0 -> 4, 1 -> 5.
-    PointsContext c({V3(3, 0, 0), V3(1, 0, 0), V3(1, 1, 0), V3(3, 1, 0)});
+    // edge, one on edge 2 (x + y = 4) at (3, 1, 0) and one on edge 0 (x = 0) at (0, 2, 0).
+    // Corner points: 0 -> 5 (made for edge 0, whose end it is), 1 -> 6.
+    PointsContext c({V3(3, 0, 0), V3(1, 0, 0), V3(1, 1, 0), V3(3, 1, 0), V3(0, 2, 0)});
     c.surface.insideFlags = {true, true, false, false, false};
     EXPECT_EQ(captureStdout([&] { c.ctx.fixFacePoints(); }),
-              "0 is on edge 1\n1 is on edge 1\n3 is on edge 2\n"
-              "linnking 4 - 1\nlinnking 0 - 5\nlinnking 5 - 3\n");
-    EXPECT_EQ(c.nexts(), (std::vector<int>{5, -1, -1, -1, 1, 3}));
+              "0 is on edge 1\n1 is on edge 1\n3 is on edge 2\n4 is on edge 0\n"
+              "linnking 4 - 5\nlinnking 5 - 1\nlinnking 0 - 6\nlinnking 6 - 3\n");
+    EXPECT_EQ(c.nexts(), (std::vector<int>{6, -1, -1, -1, 5, 1, 3}));
 }
 
 }  // namespace
