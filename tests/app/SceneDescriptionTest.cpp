@@ -100,38 +100,38 @@ TEST(SceneDescription, ReadsEveryFieldInFileOrder) {
 }
 
 TEST(SceneDescription, EmptyBoundMeshAndLists) {
+    // An empty string is its length 0 and one blank; empty lists carry no element preamble.
     SceneDescription d = read(
         "22 serialization::archive 6 0 0 0 0 0 5 a.obj 25000 0.1 1000 0.001 100 2 "
         "0 0 0  0 0 0  0 0 0 0 0 0 0 0 0 0 0 0");
     EXPECT_FALSE(d.drawTets);
     EXPECT_EQ(d.tetMesh.file, "a.obj");
-    EXPECT_TRUE(d.boundMesh.file.empty());
-    EXPECT_TRUE(d.boundMesh.material.textures.empty());
-    EXPECT_TRUE(d.objects.empty());
-    EXPECT_TRUE(d.springs.empty());
+    EXPECT_TRUE(d.boundMesh.file.empty() && d.boundMesh.material.textures.empty());
+    EXPECT_TRUE(d.objects.empty() && d.springs.empty());
 }
 
 TEST(SceneDescription, RejectsBadHeadersVersionsAndTruncation) {
     using boost::archive::archive_exception;
-    std::string good = kFullFile;
-    EXPECT_EQ(failureCode(good), -1);
-    EXPECT_EQ(failureCode(""), archive_exception::input_stream_error);
-    EXPECT_EQ(failureCode("22 serialization::archivX 6 0 0 1"),
-              archive_exception::invalid_signature);
-    EXPECT_EQ(failureCode("21 serialization::archiv 6 0 0 1"),
-              archive_exception::invalid_signature);
-    std::string v7 = good;
-    v7.replace(v7.find(" 6 "), 3, " 7 ");
-    EXPECT_EQ(failureCode(v7), archive_exception::unsupported_version);
-    // Class version 1 on the SceneDescription preamble.
-    std::string cv = good;
-    cv.replace(cv.find("6 0 0 1"), 7, "6 0 1 1");
-    EXPECT_EQ(failureCode(cv), archive_exception::unsupported_class_version);
-    // The file ends inside the spring list.
-    std::string cut = good.substr(0, good.find(" 5 0.5"));
-    EXPECT_EQ(failureCode(cut), archive_exception::input_stream_error);
+    const std::string good = kFullFile;
+    auto edit = [&good](const std::string& from, const std::string& to) {
+        std::string s = good;
+        return s.replace(s.find(from), from.size(), to);
+    };
+    const struct {
+        std::string text;
+        int code;  // -1: read without error
+    } cases[] = {
+        {good, -1},
+        {"", archive_exception::input_stream_error},
+        {"22 serialization::archivX 6 0 0 1", archive_exception::invalid_signature},
+        {"21 serialization::archiv 6 0 0 1", archive_exception::invalid_signature},
+        {edit(" 6 ", " 7 "), archive_exception::unsupported_version},
+        // Class version 1 on the SceneDescription preamble.
+        {edit("6 0 0 1", "6 0 1 1"), archive_exception::unsupported_class_version},
+        // The file ends inside the spring list.
+        {good.substr(0, good.find(" 5 0.5")), archive_exception::input_stream_error},
+    };
+    for (const auto& c : cases) EXPECT_EQ(failureCode(c.text), c.code) << c.text;
     // A word where a number belongs.
-    std::string word = good;
-    word.replace(word.find("3000"), 4, "lots");
-    EXPECT_NE(failureCode(word), -1);
+    EXPECT_NE(failureCode(edit("3000", "lots")), -1);
 }

@@ -1,11 +1,9 @@
 // External force assembly of a scene step (gravity, springs, the dragged point, pins, ground)
-// and the fracture log writer's handling of an unwritable file.
+// and the fracture log writer, also with a file that cannot be written.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include <boost/shared_ptr.hpp>
 
