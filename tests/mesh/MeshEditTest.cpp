@@ -10,38 +10,11 @@
 
 #include "mesh/mesh.h"
 #include "platform/image/image.h"
+#include "tests/mesh/MeshTestUtil.h"
+
+using namespace meshtest;
 
 namespace {
-
-using V = lumo::Vec3<float>;
-
-// A mesh of the given positions and triangles, each corner with tci = ni = vi.
-Mesh mesh(std::vector<V> verts, std::vector<std::array<int, 3>> tris) {
-    Mesh m;
-    m.vert = m.restVert = verts;
-    for (const auto& t : tris) m.tris.push_back(Mesh::Tri(t.data(), t.data(), t.data()));
-    return m;
-}
-
-// The triangles as "a b c, a b c" (vertex indices).
-std::string triList(const Mesh& m) {
-    std::string r;
-    for (const Mesh::Tri& t : m.tris)
-        r += (r.empty() ? "" : ", ") + std::to_string(t.vi[0]) + " " + std::to_string(t.vi[1]) +
-             " " + std::to_string(t.vi[2]);
-    return r;
-}
-
-// A weight list as "bone:weight ..." with 6 significant digits.
-std::string weightList(const std::vector<Mesh::bone_weight_t>& list) {
-    std::string r;
-    char buf[32];
-    for (const Mesh::bone_weight_t& w : list) {
-        std::snprintf(buf, sizeof buf, "%s%d:%g", r.empty() ? "" : " ", int(w.bone), w.weight);
-        r += buf;
-    }
-    return r;
-}
 
 // The unit cube with twelve outward-wound triangles, two per side; side 1 is the top (z = 1).
 Mesh box() {

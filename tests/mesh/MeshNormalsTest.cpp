@@ -5,23 +5,15 @@
 #include <cmath>
 
 #include "mesh/mesh.h"
+#include "tests/mesh/MeshTestUtil.h"
+
+using namespace meshtest;
 
 namespace {
-
-using V = lumo::Vec3<float>;
 
 // Unit vectors from a few float operations: 1e-6 is a few float ulps at magnitude 1.
 void expectNear(const V& a, const V& b) {
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(a[k], b[k], 1e-6) << std::string(a);
-}
-
-// A mesh of the given positions and triangles (ni and tci 0).
-Mesh mesh(std::vector<V> verts, std::vector<std::array<int, 3>> tris) {
-    Mesh m;
-    m.vert = m.restVert = verts;
-    const int zero[3] = {0, 0, 0};
-    for (const auto& t : tris) m.tris.push_back(Mesh::Tri(t.data(), zero, zero));
-    return m;
 }
 
 }  // namespace
@@ -31,16 +23,15 @@ Mesh mesh(std::vector<V> verts, std::vector<std::array<int, 3>> tris) {
 TEST(MeshNormals, SingleAndDegenerateTriangles) {
     Mesh m =
         mesh({V(0, 0, 0), V(1, 0, 0), V(0, 1, 0), V(2, 0, 0), V(5, 5, 5)}, {{0, 1, 2}, {0, 1, 3}});
-    m.initNormals();
-    EXPECT_EQ(m.norm, (std::vector<V>{V(0, 0, 1), V(0, 0, 1), V(0, 0, 1), V(0, 0, 0), V(0, 0, 0)}));
-    for (const Mesh::Tri& t : m.tris)
-        for (int k = 0; k < 3; ++k) EXPECT_EQ(t.ni[k], t.vi[k]);
-
     m.initNormalsAutoSmooth(60.0);
     EXPECT_EQ(m.norm, (std::vector<V>{V(0, 0, 1), V(0, 0, 1), V(0, 0, 1), V(0, 0, 0), V(0, 0, 0),
                                       V(0, 0, 0)}));
     for (int i = 0; i < 2; ++i)
         for (int k = 0; k < 3; ++k) EXPECT_EQ(m.tris[i].ni[k], 3 * i + k);
+
+    m.initNormals();
+    EXPECT_EQ(m.norm, (std::vector<V>{V(0, 0, 1), V(0, 0, 1), V(0, 0, 1), V(0, 0, 0), V(0, 0, 0)}));
+    EXPECT_EQ(faceList(m), "tri 0/0 1/1 2/2, tri 0/0 1/1 3/3");  // ni = vi again
 }
 
 // A large triangle (normal +z) and a small one (normal +x) share vertex 0: the sum is weighted

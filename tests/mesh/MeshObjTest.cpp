@@ -13,10 +13,11 @@
 #include <unistd.h>
 
 #include "mesh/mesh.h"
+#include "tests/mesh/MeshTestUtil.h"
+
+using namespace meshtest;
 
 namespace {
-
-using V = lumo::Vec3<float>;
 
 // A path in the test temp directory unique to this process and test.
 std::string tempPath(const std::string& suffix) {
@@ -63,35 +64,6 @@ Load load(Mesh& mesh, const std::string& text, std::vector<std::string>* unknown
 const std::string kVerts = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0 0 1\n";
 const std::string kTex = "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n";
 const std::string kDone = "cleaning interactions\ndone cleaning\n";
-
-// The faces of m as "quad v/t v/t v/t v/t" or "tri v/t v/t v/t" (0-based vertex and texture
-// indices), with "!" after a corner whose normal index is not its vertex index.
-std::string faceList(const Mesh& m) {
-    std::string r;
-    auto corner = [&](int v, int t, int n) {
-        r += " " + std::to_string(v) + "/" + std::to_string(t) + (n == v ? "" : "!");
-    };
-    for (const Mesh::Face& f : m.faces) {
-        r += r.empty() ? "quad" : ", quad";
-        for (int k = 0; k < 4; ++k) corner(f.vi[k], f.tci[k], f.ni[k]);
-    }
-    for (const Mesh::Tri& t : m.tris) {
-        r += r.empty() ? "tri" : ", tri";
-        for (int k = 0; k < 3; ++k) corner(t.vi[k], t.tci[k], t.ni[k]);
-    }
-    return r;
-}
-
-// A weight list as "bone:weight bone:weight" ("%g" weights).
-std::string weightList(const std::vector<Mesh::bone_weight_t>& list) {
-    std::string r;
-    char buf[32];
-    for (const Mesh::bone_weight_t& w : list) {
-        std::snprintf(buf, sizeof buf, "%s%d:%g", r.empty() ? "" : " ", int(w.bone), w.weight);
-        r += buf;
-    }
-    return r;
-}
 
 }  // namespace
 

@@ -5,17 +5,22 @@
 #include <cstdio>
 
 #include "mesh/mesh.h"
+#include "tests/mesh/MeshTestUtil.h"
+
+using namespace meshtest;
 
 namespace {
 
-using V = lumo::Vec3<float>;
-
-// Appends the rest-pose triangle (0,0,0), (1,0,0), (0,1,0) shifted by `at`.
-void addTri(Mesh& m, V at) {
-    const int base = int(m.restVert.size()), vi[3] = {base, base + 1, base + 2};
-    for (const V& p : {V(0, 0, 0), V(1, 0, 0), V(0, 1, 0)}) m.restVert.push_back(p + at);
-    m.vert = m.restVert;
-    m.tris.push_back(Mesh::Tri(vi, vi, vi));
+// The triangles (0,0,z), (1,0,z), (0,1,z) for each z.
+Mesh stack(std::vector<float> zs) {
+    std::vector<V> verts;
+    std::vector<std::array<int, 3>> tris;
+    for (float z : zs) {
+        const int b = int(verts.size());
+        verts.insert(verts.end(), {V(0, 0, z), V(1, 0, z), V(0, 1, z)});
+        tris.push_back({b, b + 1, b + 2});
+    }
+    return mesh(verts, tris);
 }
 
 struct Hit {
@@ -46,8 +51,7 @@ lumo::Mat4x4 translation(double x, double y, double z) {
 
 // The whole line counts (negative t too), on the rest pose; the short form matches.
 TEST(MeshQuery, LineHitsTriangle) {
-    Mesh m;
-    addTri(m, V(0, 0, 0));
+    Mesh m = stack({0});
     m.vert[0] = V(50, 50, 50);  // the current pose is not used
     Hit h = intersect(m, V(0.25f, 0.25f, 5), V(0, 0, -1));
     EXPECT_EQ(h.nearestT, 5.0);
@@ -69,8 +73,7 @@ TEST(MeshQuery, LineHitsTriangle) {
 // Stacked triangles: both calls give the same extremes; the recorded triangle is the first
 // that reached the requested one (triangle 2 duplicates triangle 1).
 TEST(MeshQuery, NearestAndFarthestOfStackedTriangles) {
-    Mesh m;
-    for (float z : {0.0f, 1.0f, 1.0f}) addTri(m, V(0, 0, z));
+    Mesh m = stack({0, 1, 1});
     for (bool nearest : {true, false}) {
         Hit h = intersect(m, V(0.25f, 0.25f, 5), V(0, 0, -1), nearest);
         EXPECT_EQ(h.tri, nearest ? 1 : 0);
@@ -83,12 +86,7 @@ TEST(MeshQuery, NearestAndFarthestOfStackedTriangles) {
 // A near miss prints its close line without a hit; far misses, lines parallel to the plane
 // and degenerate triangles print nothing and hit nothing.
 TEST(MeshQuery, MissesNearMissesParallelAndDegenerate) {
-    Mesh m;
-    addTri(m, V(0, 0, 0));
-    Mesh flat;
-    flat.restVert = {V(0, 0, 0), V(1, 0, 0), V(2, 0, 0)};
-    const int vi[3] = {0, 1, 2};
-    flat.tris.push_back(Mesh::Tri(vi, vi, vi));
+    Mesh m = stack({0}), flat = mesh({V(0, 0, 0), V(1, 0, 0), V(2, 0, 0)}, {{0, 1, 2}});
     const struct {
         const Mesh* mesh;
         V o, d;
