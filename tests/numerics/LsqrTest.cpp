@@ -33,16 +33,18 @@ struct Problem {
     Problem(const Matrix& a, const Matrix& b) : A(a) {
         alloc_lsqr_mem(&in, &out, &work, &func, A.m, A.n);
         func->mat_vec_prod = denseProd;
-        *in = lsqr_input{A.m,     A.n,         0.0,        1e-9, 1e-9, 1e5, 4L * (A.m + A.n) + 200,
-                         nullptr, in->rhs_vec, in->sol_vec};
+        in->num_rows = A.m;
+        in->num_cols = A.n;
+        in->damp_val = 0.0;
+        in->rel_mat_err = in->rel_rhs_err = 1e-9;
+        in->cond_lim = 1e5;
+        in->max_iter = 4L * (A.m + A.n) + 200;
+        in->lsqr_fp_out = nullptr;
         for (int k = 0; k < A.m; ++k) in->rhs_vec->elements[k] = b[k];
         for (int k = 0; k < A.n; ++k) in->sol_vec->elements[k] = 0.0;
     }
     ~Problem() { free_lsqr_mem(in, out, work, func); }
-    Problem& run() {
-        lsqr(in, out, work, func, &A);
-        return *this;
-    }
+    void run() { lsqr(in, out, work, func, &A); }
     Matrix x() const {
         Matrix s(A.n, 1);
         for (int k = 0; k < A.n; ++k) s[k] = out->sol_vec->elements[k];
@@ -64,8 +66,6 @@ struct Problem {
 Matrix diag3(double a, double b, double c) {
     return fromList(3, 3, {a, 0, 0, 0, b, 0, 0, 0, c});
 }
-
-const Matrix kOnes = testutil::column({1, 1, 1});
 
 const char* const kHeader2x2 =
     "  Least Squares Solution of A*x = b\n"
@@ -124,7 +124,7 @@ TEST(LsqrStop, IterationAndConditionLimits) {
                  {1, 10, 100, 2, 216, 3, 0},   // cond = 100 exceeds a limit of 2
                  {1, 10, 100, 0, 216, 1, 0}};  // a limit of 0 means machine precision
     for (const Case& c : cases) {
-        Problem P(diag3(c.a, c.b, c.c), kOnes);
+        Problem P(diag3(c.a, c.b, c.c), testutil::column({1, 1, 1}));
         P.in->cond_lim = c.conlim;
         P.in->max_iter = c.iterlim;
         P.run();
