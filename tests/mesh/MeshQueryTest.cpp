@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <utility>
 
 #include "mesh/mesh.h"
 #include "tests/mesh/MeshTestUtil.h"
@@ -67,7 +68,7 @@ TEST(MeshQuery, LineHitsTriangle) {
     testing::internal::CaptureStdout();
     intersectRayWithMesh(m, V(0.25f, 0.25f, 5), V(0, 0, -1), nearT, farT);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "close: 0\n");
-    EXPECT_EQ(nearT * 10 + farT, 55.0);
+    EXPECT_EQ(std::make_pair(nearT, farT), std::make_pair(5.0, 5.0));
 }
 
 // Stacked triangles: both calls give the same extremes; the recorded triangle is the first
@@ -106,17 +107,13 @@ TEST(MeshQuery, MissesNearMissesParallelAndDegenerate) {
 }
 
 TEST(MeshQuery, DepthRange) {
-    Mesh m;
-    m.vert = {V(3, 3, 1), V(-2, 0, 4)};
+    Mesh m = mesh({V(3, 3, 1), V(-2, 0, 4)}, {}), empty;
     const double plane[4] = {0, 0, 1, -2};
-    double lo = 0, hi = 0;
+    double lo = 0, hi = 0, elo = 0, ehi = 0;
     depthRange(&m, plane, lo, hi);
-    EXPECT_EQ(lo, -1.0);
-    EXPECT_EQ(hi, 2.0);
-    Mesh empty;
-    depthRange(&empty, plane, lo, hi);
-    EXPECT_EQ(lo, 1e11);
-    EXPECT_EQ(hi, -1e11);
+    depthRange(&empty, plane, elo, ehi);
+    EXPECT_EQ(std::make_pair(lo, hi), std::make_pair(-1.0, 2.0));
+    EXPECT_EQ(std::make_pair(elo, ehi), std::make_pair(1e11, -1e11));
 }
 
 TEST(MeshQuery, AnimateBlendsBoneTransforms) {
@@ -152,19 +149,10 @@ TEST(MeshQuery, AnimateBlendsBoneTransforms) {
         EXPECT_EQ(m.norm.size(), 6u);
     }
 
-    // A rotation about z by 90 degrees.
-    m.boneWeights.assign(6, {{1.0f, 0}});
-    lumo::Mat4x4 rot;
-    rot(0, 0) = rot(1, 1) = 0;
-    rot(0, 1) = -1;
-    rot(1, 0) = 1;
-    m.animate(std::vector<lumo::Mat4x4>{rot});
-    EXPECT_EQ(m.vert[0], V(-2, 1, 3));
-
     // Without one weight list per vertex nothing happens.
     m.boneWeights.clear();
     m.norm.clear();
     m.animate(bones);
-    EXPECT_EQ(m.vert[0], V(-2, 1, 3));
+    EXPECT_EQ(m.vert, expected);
     EXPECT_TRUE(m.norm.empty());
 }
