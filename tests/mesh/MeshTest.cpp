@@ -2,6 +2,7 @@
 // weight lists and copies that own their vertex-element array.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <utility>
 
 #include "mesh/mesh.h"
@@ -16,8 +17,9 @@ TEST(Mesh, DefaultTriAndWeightListIdentity) {
 
     const int vi[3] = {1, 2, 3}, ni[3] = {4, 5, 6}, tci[3] = {7, 8, 9};
     Mesh::Tri t(vi, ni, tci);
-    EXPECT_EQ(t.vi[2] * 100 + t.ni[2] * 10 + t.tci[2], 369);
-    EXPECT_EQ(t.vi[0] * 100 + t.ni[0] * 10 + t.tci[0], 147);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(std::make_tuple(t.vi[k], t.ni[k], t.tci[k]),
+                  std::make_tuple(vi[k], ni[k], tci[k]));
 
     // Equal contents in two lists compare unequal; a list equals only itself.
     std::vector<Mesh::bone_weight_t> a = {{1.0f, 2}}, b = {{1.0f, 2}};
