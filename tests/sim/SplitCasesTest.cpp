@@ -3,6 +3,7 @@
 // each side takes, the links and every printed line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 
 #include "sim/SplitContext.h"
@@ -54,19 +55,103 @@ void expectSound(const Crack& c) {
 
 const char* kNoLinks1 = "Path length: 1 is loop: 0\n";
 
-TEST(SplitCases, TwoEdgePointsCutOffOneCorner) {
+// The counter lines of one separating triangle: case k counted once (none when k < 0).
+std::string hist(int k, const char* partial = "0 0 0 0") {
+    std::string line = "hist: = ";
+    for (int i = 0; i < 9; ++i) line += i == k ? " 1" : " 0";
+    return line + "\npartial: =  " + partial + "\n";
+}
+
+// One driver cut of the triangle (a, b, c). Its corners are bound by their z (below the plane
+// to the above tetrahedron 0, else 1) unless `tets` names their tetrahedra. Checks the printed
+// lines, every triangle's corners, every vertex's binding tetrahedron and, when vertices were
+// made, the rest position of the first one (vertex 3).
+void expectCut(const char* what, const V3& a, const V3& b, const V3& c, std::vector<int> tets,
+               const std::string& out, const std::vector<Corners>& corners,
+               const std::vector<int>& allTets, const V3& at3 = V3()) {
+    SCOPED_TRACE(what);
+    Crack k;
+    k.addTriangle(a, b, c);
+    for (size_t i = 0; i < tets.size(); ++i) {
+        k.surface.bindings[i].tet = tets[i];
+        if (tets[i] <= 1)
+            k.surface.bindings[i].bary =
+                k.tm->getRestBaryCoordinates(tets[i], k.surface.restVert[i]);
+    }
+    EXPECT_EQ(cut(k), out);
+    EXPECT_EQ(allCorners(k), corners);
+    EXPECT_EQ(tetsFrom(k, 0), allTets);
+    if (k.surface.restVert.size() > 3) {
+        EXPECT_TRUE(k.surface.restVert[3] == at3);
+    }
+    // Triangles bound outside the two tetrahedra of the crack cannot be re-posed here.
+    if (*std::max_element(allTets.begin(), allTets.end()) <= 1) expectSound(k);
+}
+
+TEST(SplitCases, DriverClassifiesAndCutsEachPattern) {
+    const std::string links1 = kNoLinks1, links2 = links1 + kNoLinks1;
+    const V3 p(1, 1, 0), q(2, 1, 0);  // two points on the separating triangle
+    // Corner 0 below the plane, 1 and 2 above: edges 0 and 2 cross at (1.5, 1, 0) -> 3 above
+    // / 4 below and (1, 1.5, 0) -> 5 / 6; corner 0 is cut off.
+    expectCut("two edge points", V3(1, 1, -1), V3(2, 1, 1), V3(1, 2, 1), {}, hist(1) + links2,
+              {{0, 3, 5}, {4, 1, 2}, {4, 2, 6}}, {0, 1, 1, 0, 1, 0, 1}, V3(1.5f, 1, 0));
+    // In the plane x = 2: edge 1 crosses at (2, 0.75, 0), edge 2 crosses the plane outside the
+    // triangle, and the separating-triangle edge 0 -> 1 (the x axis, touching the split
+    // vertex) pierces it at (2, 0, 0): a fan of four around the face point.
+    expectCut("one edge, one face point", V3(2, -1, -1), V3(2, 1, -1), V3(2, 0.5f, 1), {},
+              "Creating face point (split) 5, 6\nsplitOneEdge, edge: 3 4,  Face: 5, 6\n"
+              "1 is on edge 1\n" +
+                  hist(2) + links2,
+              {{1, 3, 5}, {4, 2, 6}, {2, 0, 5}, {0, 1, 5}}, {0, 0, 1, 0, 1, 0, 1}, V3(2, 0.75f, 0));
+    // Corner 0 on the plane, the opposite edge crossing at (2, 1.5, 0); the opened corner
+    // keeps its index and is re-bound above.
+    expectCut("one vertex, opposite edge", p, V3(2, 1, -1), V3(2, 2, 1), {},
+              "OneVertexOneEdge (split) 0, 3 (down: 1, using 2)\n  0 (1) 1 (0) 2 (1)\n" + hist(3) +
+                  "Path length: 2 is loop: 0\n",
+              {{3, 5, 2}, {0, 1, 4}}, {0, 0, 1, 1, 0, 1}, p);
+    // Touching at corner 0: it takes the below copy only when both other corners are bound
+    // below.
+    expectCut("touching, both others below", p, V3(2, 1, 1), V3(1, 2, 1), {},
+              "nabove: 0 nbelow: 2  (0, 1, 2)\nbelow: 1 1  2.000000 1\n" + hist(0) + links1,
+              {{3, 1, 2}}, {0, 1, 1, 1}, p);
+    expectCut("touching, one other above", p, V3(2, 1, 1), V3(1, 2, 1), {1, 0, 1},
+              "nabove: 1 nbelow: 1  (0, 1, 2)\nbelow: 1 1  2.000000 1\n" + hist(0) + links1,
+              {{0, 1, 2}}, {0, 0, 1, 1}, p);
+    // Edge 0 crosses the line x + y = 4 of separating-triangle edge 1 -> 2, which does not
+    // touch the split vertex: the crack ends here, one shared cut point, the triangle closed.
+    expectCut("crack front", V3(2.5f, 1.5f, -1), V3(2.5f, 1.5f, 1), V3(3.5f, 1.5f, 0.5f), {},
+              "Edge point is face edge on non-splitting edge.\n0 is on edge 2\n" + hist(7) + links1,
+              {{3, 1, 2}, {0, 3, 2}}, {0, 1, 1, 0}, V3(2.5f, 1.5f, 0));
+    // Two corners on the plane take the copies of the third corner's side; a third corner
+    // exactly on the plane (side 0) but off the triangle counts as below.
+    expectCut("two on, third above", p, q, V3(1.5f, 1.2f, 1), {}, hist(5) + links2, {{3, 4, 2}},
+              {0, 0, 1, 1, 1}, p);
+    expectCut("two on, third at side 0", p, q, V3(5, 5, 0), {}, hist(5) + links2, {{3, 4, 2}},
+              {0, 0, 1, 1, 1}, p);
+    expectCut("two on, third below", p, q, V3(1.5f, 1.2f, -1), {}, hist(5) + links2, {{0, 1, 2}},
+              {0, 0, 0, 1, 1}, p);
+    // Left uncut: one corner on the plane and a face point; two face points (the x and y axes
+    // pierce a triangle in the plane x + y = 1); three corners on the plane.
+    expectCut("case 4", p, V3(3, -1, 1), V3(3, -1, -1), {}, " Case 4 not handled\n" + hist(4),
+              {{0, 1, 2}}, {1, 1, 0});
+    expectCut("case 6", V3(3, -2, -1), V3(-2, 3, -1), V3(0.5f, 0.5f, 2), {}, hist(6), {{0, 1, 2}},
+              {0, 0, 1});
+    expectCut("case 8", p, q, V3(1, 2, 0), {}, "Unknown: (vert, edge, face): 3 0 0\n" + hist(8),
+              {{0, 1, 2}}, {1, 1, 1});
+    // Only triangles with a corner bound to a tetrahedron of the record are examined; one with
+    // two such corners counts as partial and is cut all the same.
+    expectCut("not affected", V3(1, 1, -1), V3(2, 1, 1), V3(1, 2, 1), {7, 7, 7}, hist(-1),
+              {{0, 1, 2}}, {7, 7, 7});
+    expectCut("partial", V3(1, 1, -1), V3(2, 1, 1), V3(1, 2, 1), {0, 1, 7},
+              hist(1, "0 0 1 0") + links2, {{0, 3, 5}, {4, 1, 2}, {4, 2, 6}}, {0, 1, 7, 0, 1, 0, 1},
+              V3(1.5f, 1, 0));
+}
+
+TEST(SplitCases, UnknownPatternsAreMarkedByDebugPoints) {
     Crack c;
-    // a below the plane (above tetrahedron's side), b and c above it: edges 0 and 2 cross.
-    c.addTriangle(V3(1, 1, -1), V3(2, 1, 1), V3(1, 2, 1));
-    std::string out = cut(c);
-    EXPECT_EQ(out, std::string("hist: =  0 1 0 0 0 0 0 0 0\npartial: =  0 0 0 0\n") + kNoLinks1 +
-                       kNoLinks1);
-    // Edge points: (1.5, 1, 0) -> 3 above / 4 below; (1, 1.5, 0) -> 5 above / 6 below.
-    EXPECT_EQ(allCorners(c), (std::vector<Corners>{{0, 3, 5}, {4, 1, 2}, {4, 2, 6}}));
-    EXPECT_TRUE(c.surface.restVert[3] == V3(1.5f, 1, 0));
-    EXPECT_TRUE(c.surface.restVert[6] == V3(1, 1.5f, 0));
-    EXPECT_EQ(tetsFrom(c, 3), (std::vector<int>{0, 1, 0, 1}));
-    expectSound(c);
+    c.addTriangle(V3(1, 1, 0), V3(2, 1, 0), V3(1, 2, 0));
+    cut(c);
+    EXPECT_TRUE(c.surface.debugPoints == (std::vector<V3>{V3(1, 1, 0), V3(2, 1, 0), V3(1, 2, 0)}));
 }
 
 // A triangle (1, 1, z0), (2, 1, z1), (1, 2, z2) over vertices 0, 1, 2, with normal index 7 at
@@ -137,127 +222,14 @@ TEST(SplitCases, OneEdgeOneFaceWithAgreeingSidesIsReportedAndCutAllTheSame) {
     EXPECT_EQ(c.ctx.splitVerts[0].next, 1);  // up(corner 0): edge point -> face point
 }
 
-TEST(SplitCases, OneEdgeAndOneFacePointMakeAFan) {
-    Crack c;
-    // In the plane x = 2: the edge b -> c crosses the separating triangle at (2, 0.75, 0), the
-    // edge c -> a crosses the plane outside it, and the separating-triangle edge 0 -> 1 (the
-    // x axis, touching the split vertex) pierces the triangle at (2, 0, 0).
-    c.addTriangle(V3(2, -1, -1), V3(2, 1, -1), V3(2, 0.5f, 1));
-    std::string out = cut(c);
-    EXPECT_EQ(out, std::string("Creating face point (split) 5, 6\n"
-                               "splitOneEdge, edge: 3 4,  Face: 5, 6\n"
-                               "1 is on edge 1\n"
-                               "hist: =  0 0 1 0 0 0 0 0 0\npartial: =  0 0 0 0\n") +
-                       kNoLinks1 + kNoLinks1);
-    EXPECT_EQ(allCorners(c), (std::vector<Corners>{{1, 3, 5}, {4, 2, 6}, {2, 0, 5}, {0, 1, 5}}));
-    EXPECT_TRUE(c.surface.restVert[5] == V3(2, 0, 0));
-    EXPECT_EQ(tetsFrom(c, 3), (std::vector<int>{0, 1, 0, 1}));
-    expectSound(c);
-}
-
-TEST(SplitCases, OneVertexAndTheOppositeEdge) {
-    Crack c;
-    // Corner a lies on the separating triangle; the opposite edge crosses it at (2, 1.5, 0).
-    c.addTriangle(V3(1, 1, 0), V3(2, 1, -1), V3(2, 2, 1));
-    std::string out = cut(c);
-    EXPECT_EQ(out,
-              "OneVertexOneEdge (split) 0, 3 (down: 1, using 2)\n"
-              "  0 (1) 1 (0) 2 (1)\n"
-              "hist: =  0 0 0 1 0 0 0 0 0\npartial: =  0 0 0 0\n"
-              "Path length: 2 is loop: 0\n");
-    EXPECT_EQ(allCorners(c), (std::vector<Corners>{{3, 5, 2}, {0, 1, 4}}));
-    // The opened vertex keeps its index and is re-bound to the above tetrahedron.
-    EXPECT_EQ(tetsFrom(c, 0), (std::vector<int>{0, 0, 1, 1, 0, 1}));
-    expectSound(c);
-}
-
-TEST(SplitCases, TouchingAtOneCornerOpensOnlyThatCorner) {
-    for (int otherAbove = 0; otherAbove < 2; ++otherAbove) {
-        Crack c;
-        c.addTriangle(V3(1, 1, 0), V3(2, 1, 1), V3(1, 2, 1));
-        // Both other corners bound below takes the below copy; one bound above takes `first`.
-        if (otherAbove) c.surface.bindings[1].tet = 0;
-        std::string out = cut(c);
-        std::string counts =
-            otherAbove ? "nabove: 1 nbelow: 1  (0, 1, 2)\n" : "nabove: 0 nbelow: 2  (0, 1, 2)\n";
-        EXPECT_EQ(out, counts +
-                           "below: 1 1  2.000000 1\n"
-                           "hist: =  1 0 0 0 0 0 0 0 0\npartial: =  0 0 0 0\n" +
-                           kNoLinks1);
-        EXPECT_EQ(allCorners(c), (std::vector<Corners>{{otherAbove ? 0 : 3, 1, 2}}));
-        EXPECT_EQ(c.surface.vert.size(), 4u);
-    }
-}
-
-TEST(SplitCases, CrackFrontKeepsTheTriangleClosed) {
-    Crack c;
-    // Edge a -> b crosses the line x + y = 4 of the separating-triangle edge 1 -> 2, which does
-    // not touch the split vertex: the crack ends inside this triangle.
-    c.addTriangle(V3(2.5f, 1.5f, -1), V3(2.5f, 1.5f, 1), V3(3.5f, 1.5f, 0.5f));
-    std::string out = cut(c);
-    EXPECT_EQ(out, std::string("Edge point is face edge on non-splitting edge.\n"
-                               "0 is on edge 2\n"
-                               "hist: =  0 0 0 0 0 0 0 1 0\npartial: =  0 0 0 0\n") +
-                       kNoLinks1);
-    EXPECT_EQ(allCorners(c), (std::vector<Corners>{{3, 1, 2}, {0, 3, 2}}));
-    EXPECT_EQ(c.surface.vert.size(), 4u);  // one shared cut point
-    expectSound(c);
-}
-
-TEST(SplitCases, TrianglesReopenedInPlaceOrLeftUncut) {
-    const std::string counts = "partial: =  0 0 0 0\n";
-    const std::string open = "hist: =  0 0 0 0 0 1 0 0 0\n" + counts + kNoLinks1 + kNoLinks1;
-    const std::string c4 = " Case 4 not handled\nhist: =  0 0 0 0 1 0 0 0 0\n" + counts;
-    const std::string c6 = "hist: =  0 0 0 0 0 0 1 0 0\n" + counts;
-    const std::string c8 =
-        "Unknown: (vert, edge, face): 3 0 0\nhist: =  0 0 0 0 0 0 0 0 1\n" + counts;
-    const V3 a(1, 1, 0), b(2, 1, 0);
-    struct Case {
-        V3 a, b, c;
-        const std::string& out;
-        Corners corners;
-        size_t verts;
-    } cases[] = {
-        // Case 5: two corners on the plane take the copies of the third corner's side; a third
-        // corner exactly on the plane (side 0) but off the triangle counts as below.
-        {a, b, V3(1.5f, 1.2f, 1), open, {3, 4, 2}, 5},
-        {a, b, V3(5, 5, 0), open, {3, 4, 2}, 5},
-        {a, b, V3(1.5f, 1.2f, -1), open, {0, 1, 2}, 5},
-        // Case 4: one corner on the plane and a face point.
-        {a, V3(3, -1, 1), V3(3, -1, -1), c4, {0, 1, 2}, 3},
-        // Case 6: the x and y axes pierce a triangle in the plane x + y = 1.
-        {V3(3, -2, -1), V3(-2, 3, -1), V3(0.5f, 0.5f, 2), c6, {0, 1, 2}, 3},
-        // Case 8: all three corners on the separating triangle; marked by debug points.
-        {a, b, V3(1, 2, 0), c8, {0, 1, 2}, 3},
-    };
-    for (const Case& k : cases) {
-        Crack c;
-        c.addTriangle(k.a, k.b, k.c);
-        SCOPED_TRACE(&k - cases);
-        EXPECT_EQ(cut(c), k.out);
-        EXPECT_EQ(allCorners(c), std::vector<Corners>{k.corners});
-        EXPECT_EQ(c.surface.vert.size(), k.verts);
-        std::vector<V3> marks;
-        if (&k.out == &c8) marks = {k.a, k.b, k.c};
-        EXPECT_TRUE(c.surface.debugPoints == marks);
-        expectSound(c);
-    }
-}
-
-TEST(SplitCases, OnlyTrianglesBoundNearTheCrackAreCut) {
-    Crack c;
-    c.addTriangle(V3(1, 1, -1), V3(2, 1, 1), V3(1, 2, 1));
-    for (TetBoundMesh::TetBinding& b : c.surface.bindings) b.tet = 7;  // not in the record
-    EXPECT_EQ(cut(c), "hist: =  0 0 0 0 0 0 0 0 0\npartial: =  0 0 0 0\n");
-    EXPECT_EQ(c.surface.tris.size(), 1u);
-
-    // Two affected corners out of three count as partial, and the cut goes on.
-    Crack d;
-    d.addTriangle(V3(1, 1, -1), V3(2, 1, 1), V3(1, 2, 1));
-    d.surface.bindings[2].tet = 7;
-    EXPECT_EQ(cut(d), std::string("hist: =  0 1 0 0 0 0 0 0 0\npartial: =  0 0 1 0\n") + kNoLinks1 +
-                          kNoLinks1);
-    EXPECT_EQ(d.surface.tris.size(), 3u);
+TEST(SplitCases, SingleEdgeGivesEachSideItsOwnCopyOfAnOpenPoint) {
+    // A plain edge point (two copies, 3 above / 4 below) on edge 0; corner 1 lies below.
+    Direct c(V3(-1, 1, 1));
+    EdgePoint ep = c.edge(0);
+    EXPECT_EQ(captureStdout([&] { c.ctx.splitSingleEdge(0, ep, 0); }), "");
+    EXPECT_EQ(allCorners(c), (std::vector<Corners>{{4, 1, 2}, {0, 3, 2}}));
+    EXPECT_EQ(c.ctx.splitTris, (std::set<int>{0, 1}));
+    EXPECT_EQ(c.ctx.splitVerts[0].next, -1);
 }
 
 TEST(SplitCases, FacePointsNearTheTrianglesOwnPointsAreDropped) {
