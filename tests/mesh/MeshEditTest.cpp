@@ -68,9 +68,7 @@ TEST(MeshEdit, RangeImageTriangulation) {
     EXPECT_EQ(m.restVert, m.vert);
     EXPECT_EQ(m.tvert,
               (std::vector<V>{V(0, 0, 0), V(0.5f, 0, 0), V(0, 0.5f, 0), V(0.5f, 0.5f, 0)}));
-    EXPECT_EQ(triList(m), "0 3 1, 0 2 3");
-    for (const Mesh::Tri& t : m.tris)
-        for (int k = 0; k < 3; ++k) EXPECT_EQ(t.tci[k], t.vi[k]);
+    EXPECT_EQ(faceList(m), "tri 0/0 3/3 1/1, tri 0/0 2/2 3/3");  // tci = ni = vi
     EXPECT_EQ(m.boneWeights.size(), 4u);
     EXPECT_EQ(m.norm.size(), 4u);
 
