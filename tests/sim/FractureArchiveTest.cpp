@@ -98,7 +98,7 @@ TEST(FractureArchive, WorkedExampleAndEmptyList) {
     EXPECT_TRUE(records.empty());
 }
 
-TEST(FractureArchive, PreamblesOnlyOnFirstAppearance) {
+TEST(FractureArchive, PreamblesOnFirstAppearanceAndSetsAscending) {
     // The first record has no separating triangles: its triangle vector still carries "0 0",
     // and the first triangle (in the second record) carries its own "0 0".
     TetMeshFractureInfo first = makeRecord(0, lumo::Vec3<float>(1, 0, 0), 0.1, 1, 4, {0}, {1}, {});
@@ -108,9 +108,7 @@ TEST(FractureArchive, PreamblesOnlyOnFirstAppearance) {
               "22 serialization::archive 6 0 0 2 0 "
               "0 0 0 1 0 0 0.10000000000000001 1 4 1 0 0 1 0 1 1 0 0 1 0 1 0 0 0 0 "
               "2 0.70710677 -0.60000002 0 2 3 5 1 0 2 1 0 3 1 0 2 1 0 3 1 0 0 0 2 3 0\n");
-}
-
-TEST(FractureArchive, SetsAreWrittenAscending) {
+    // Lists in their own order, sets ascending.
     TetMeshFractureInfo r =
         makeRecord(9, lumo::Vec3<float>(0, 0, 1), -1, 0, 1, {9, 4, 6}, {8, 2}, {});
     EXPECT_EQ(save({r}),
