@@ -137,27 +137,22 @@ TEST(TetMeshTest, FaceIndicesOutsideTheVerticesAreIgnored) {
 }
 
 TEST(TetMeshTest, MergeDistances) {
-    // Two tetrahedra with their own vertex lines: the three shared corners appear twice. The
-    // sixth line (a copy of a shared corner) is moved by 0.5e-5 (merged) or 2e-5 (kept apart).
+    // Two tetrahedra with their own vertex lines: the three shared corners appear twice. One
+    // copy (the second corner of the second element) is moved by 0.5e-5 (merged) or 2e-5 (kept
+    // apart).
     for (double offset : {0.5e-5, 2e-5}) {
-        TetList list = twoTets();
-        std::string text;
-        char line[128];
-        int lineNo = 0;
-        for (const auto& t : list.tets)
+        TetList two = twoTets(), separate;
+        for (const auto& t : two.tets) {
+            std::array<int, 4> own;
             for (int k = 0; k < 4; ++k) {
-                V3 p = list.verts[t[k]];
-                if (++lineNo == 6) p.x += float(offset);
-                snprintf(line, sizeof line, "v %.9g %.9g %.9g\n", p.x, p.y, p.z);
-                text += line;
+                own[k] = int(separate.verts.size());
+                separate.verts.push_back(two.verts[t[k]]);
             }
-        for (int base = 0; base < 8; base += 4)
-            for (const auto& f : outwardFaces({base, base + 1, base + 2, base + 3})) {
-                snprintf(line, sizeof line, "f %d %d %d\n", f[0] + 1, f[1] + 1, f[2] + 1);
-                text += line;
-            }
+            separate.tets.push_back(own);
+        }
+        separate.verts[5].x += float(offset);
         TetMesh mesh((Tetrahedron::Material()));
-        std::string out = load(mesh, text);
+        std::string out = load(mesh, objText(separate, true));
         ASSERT_EQ(mesh.tets.size(), 2u);
         bool merged = offset < 1e-5;
         EXPECT_NE(out.find(merged ? "removed 5/8\n" : "removed 6/8\n"), std::string::npos) << out;

@@ -178,47 +178,45 @@ TEST(TetrahedronTest, PlasticityFlowAndCap) {
     EXPECT_NEAR(w.plasticStrain[1], 80, 1e-9);
 }
 
-TEST(TetrahedronTest, DistanceInsideOutsideAndAtACorner) {
+// Runs f with standard output captured and returns what it printed.
+template <class F>
+std::string printed(F f) {
+    testing::internal::CaptureStdout();
+    f();
+    fflush(stdout);
+    return testing::internal::GetCapturedStdout();
+}
+
+TEST(TetrahedronTest, DistancesAndTheirDiagnostics) {
     std::vector<V3> pos = tetmeshes::oneTet().verts;
     Tetrahedron t = unitTet(pos);
-
-    testing::internal::CaptureStdout();
-    double inside = t.distance(pos, V3(0.2f, 0.2f, 0.2f));
-    double outside = t.distance(pos, V3(2, 0, 0));
+    double inside, outside, face, onFace, corner;
     // Face 2 is the slanted face x + y + z = 1; (1, 1, 1) projects onto its centre.
-    double face = t.distanceToTriangle(pos, 2, V3(1, 1, 1));
-    std::string quiet = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printed([&] {
+                  inside = t.distance(pos, V3(0.2f, 0.2f, 0.2f));
+                  outside = t.distance(pos, V3(2, 0, 0));
+                  face = t.distanceToTriangle(pos, 2, V3(1, 1, 1));
+              }),
+              "");
     EXPECT_NEAR(inside, 0.0, kTol);
     EXPECT_NEAR(outside, 1.0, kTol);
     EXPECT_NEAR(face, 2 / std::sqrt(3.0), kTol);
-    EXPECT_EQ(quiet, "");
 
-    // At a corner: the three faces through it report the coincidence and the zero distance.
-    testing::internal::CaptureStdout();
-    double corner = t.distance(pos, V3(0, 0, 0));
-    fflush(stdout);
-    std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(corner, 0.0);
-    EXPECT_EQ(count(out, "triangle points coincide.\n"), 3);
-    EXPECT_EQ(count(out, "Triangle distance zero: "), 3);
-    // Face 0 (slots 0, 1, 2 = vertices 0, 2, 3) prints its corners back to back.
-    EXPECT_EQ(out.find("triangle points coincide.\n[0,0,0][1,0,0][0,0,1]\n"), 0u) << out;
-}
-
-TEST(TetrahedronTest, DistanceDiagnosticBlockLayout) {
-    std::vector<V3> pos = tetmeshes::oneTet().verts;
-    Tetrahedron t = unitTet(pos);
     // A point on face 2 (slots 2, 1, 3 = vertices 3, 2, 1) away from its corners: only the
     // distance block is printed; the weights solve p = w0 c0 + w1 c1 + w2 c2.
-    testing::internal::CaptureStdout();
-    double d = t.distanceToTriangle(pos, 2, V3(0.25f, 0.25f, 0.5f));
-    fflush(stdout);
-    std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_NEAR(d, 0.0, 1e-7);
-    EXPECT_EQ(out,
+    EXPECT_EQ(printed([&] { onFace = t.distanceToTriangle(pos, 2, V3(0.25f, 0.25f, 0.5f)); }),
               "[0,0,1][1,0,0][0,1,0]\n"
               "Triangle distance zero: 0.500000 0.250000 0.250000   0.250000 0.250000 0.500000\n"
               "[0.25,0.25,0.5]\n[0.25,0.25,0.5]\n");
+    EXPECT_NEAR(onFace, 0.0, 1e-7);
+
+    // At a corner: the three faces through it report the coincidence and the zero distance;
+    // face 0 (slots 0, 1, 2 = vertices 0, 2, 3) first, its corners back to back.
+    std::string out = printed([&] { corner = t.distance(pos, V3(0, 0, 0)); });
+    EXPECT_EQ(corner, 0.0);
+    EXPECT_EQ(count(out, "triangle points coincide.\n"), 3);
+    EXPECT_EQ(count(out, "Triangle distance zero: "), 3);
+    EXPECT_EQ(out.find("triangle points coincide.\n[0,0,0][1,0,0][0,0,1]\n"), 0u) << out;
 }
 
 TEST(TetrahedronTest, SegmentIntersection) {
