@@ -69,11 +69,10 @@ void ortho(double l, double r, double b, double t) {
 
 class MeshDraw : public GLTest {};
 
-TEST_F(MeshDraw, TriangleCoversItsPixelsInTheCurrentColour) {
-    Mesh empty;
-    empty.draw(true);
-    EXPECT_EQ(window().countDiffering({0, 0, 0}), 0);
-
+// One triangle in the current colour over its pixels, matrix stack balanced; then a quad
+// under it: quads come first, each corner with its texture coordinate; drawWithTC takes the
+// coordinates from its array by vertex index instead.
+TEST_F(MeshDraw, QuadsThenTrianglesWithTheirAttributes) {
     Mesh m = centreTriangle();
     glColor3f(1, 0.5f, 0);
     GLint depth = modelviewDepth();
@@ -87,27 +86,19 @@ TEST_F(MeshDraw, TriangleCoversItsPixelsInTheCurrentColour) {
     GLfloat n[4];  // the last corner's normal is the current one
     glGetFloatv(GL_CURRENT_NORMAL, n);
     EXPECT_EQ(n[2], 1.0f);
-}
 
-// Quads are drawn before triangles, each corner with its texture coordinate; drawWithTC takes
-// the coordinates from its array by vertex index instead.
-TEST_F(MeshDraw, QuadsThenTrianglesAndExternalTextureCoordinates) {
-    Mesh m = centreTriangle();
     m.tvert.push_back(Vec3<float>(0.25f, 0.5f, 0));  // tvert 3: red
     m.tvert.push_back(Vec3<float>(0.75f, 0.5f, 0));  // tvert 4: green
     for (int k = 0; k < 3; ++k) m.tris[0].tci[k] = 4;
-    Mesh::Face quad = {{3, 4, 5, 6}, {0, 0, 0, 0}, {3, 3, 3, 3}};
-    for (const Vec3<float>& p : {Vec3<float>(-1, -1, 0), Vec3<float>(1, -1, 0),
-                                 Vec3<float>(1, 1, 0), Vec3<float>(-1, 1, 0)})
-        m.vert.push_back(p);
-    m.faces.push_back(quad);
+    m.vert.insert(m.vert.end(), {Vec3<float>(-1, -1, 0), Vec3<float>(1, -1, 0),
+                                 Vec3<float>(1, 1, 0), Vec3<float>(-1, 1, 0)});  // whole window
+    m.faces.push_back(Mesh::Face{{3, 4, 5, 6}, {0, 0, 0, 0}, {3, 3, 3, 3}});
     GLuint tex = redGreenTexture();
     m.draw(false);
     EXPECT_EQ(window().pixel(320, 240), (RGBA{0, 255, 0, 255}));  // triangle over the quad
     EXPECT_EQ(window().pixel(20, 400), (RGBA{255, 0, 0, 255}));   // quad only
-
     std::vector<Vec3<float>> tc(7, Vec3<float>(0.75f, 0.5f, 0));
-    tc[2] = tc[6] = Vec3<float>(0.76f, 0.5f, 0);
+    tc[2] = Vec3<float>(0.76f, 0.5f, 0);
     m.drawWithTC(tc);
     EXPECT_EQ(window().pixel(20, 400), (RGBA{0, 255, 0, 255}));
     GLfloat t[4];  // the last corner's coordinate: tc of triangle vertex 2
@@ -125,6 +116,9 @@ TEST_F(MeshDraw, SpheresAreBlueWhereTheyTouchAnInteractingSphere) {
         bool symmetric;  // sphere 1 lists sphere 0 too
         RGBA left, right;
     } cases[] = {{1.0f, true, blue, blue}, {1.25f, true, white, white}, {1.0f, false, blue, white}};
+    Mesh empty;
+    empty.draw(true);
+    EXPECT_EQ(window().countDiffering({0, 0, 0}), 0);
     for (const auto& c : cases) {
         window().reset();
         ortho(-4, 4, -3, 3);  // 80 pixels per unit
@@ -212,9 +206,13 @@ TEST_F(MeshDraw, VertexElements) {
     glDeleteBuffers(1, &buffer);
 }
 
-TEST_F(MeshDraw, BaryImageWeightsSumToOneInsideAndIdsMarkTheTriangle) {
+// With the caller's camera: weights summing to 1 inside, zeros and id 0xFFFFFFFF outside
+// (whatever the caller's clear colour), row 0 at the bottom, the caller's state restored. In
+// texture space: a triangle number that needs two bytes (299 = 43 + 256) and rows of 99 RGB
+// bytes (not 4-byte aligned), the caller's projection restored.
+TEST_F(MeshDraw, BaryImage) {
     Mesh m = centreTriangle();
-    glClearColor(0.2f, 0.3f, 0.4f, 1);  // a caller's background must still read as outside
+    glClearColor(0.2f, 0.3f, 0.4f, 1);
     lumo::Image<unsigned int> ids(1, 1, 1);
     lumo::Image<float> bary = getBaryImage(m, 64, 48, false, &ids);
     ASSERT_EQ(std::make_tuple(bary.w, bary.h, bary.nchannels), std::make_tuple(64, 48, 4));
@@ -226,33 +224,27 @@ TEST_F(MeshDraw, BaryImageWeightsSumToOneInsideAndIdsMarkTheTriangle) {
     // so 0.03 covers quantisation and the half-pixel offset.
     EXPECT_NEAR(c[0], 0.25f, 0.03f);
     EXPECT_NEAR(c[2], 0.5f, 0.03f);
-    EXPECT_EQ(ids.data[24 * 64 + 32], 0u);
     EXPECT_EQ(bary.data[0] + bary.data[1] + bary.data[2] + bary.data[3], 0.0f);
-    EXPECT_EQ(ids.data[0], 0xFFFFFFFFu);
-    // Row 0 is the bottom: above the apex (y = 0.5) is outside.
-    EXPECT_EQ(ids.data[47 * 64 + 32], 0xFFFFFFFFu);
+    EXPECT_EQ(ids.data[24 * 64 + 32], 0u);
     EXPECT_EQ(ids.data[14 * 64 + 32], 0u);
+    EXPECT_EQ(ids.data[0], 0xFFFFFFFFu);
+    EXPECT_EQ(ids.data[47 * 64 + 32], 0xFFFFFFFFu);  // above the apex
     GLint vp[4];
     glGetIntegerv(GL_VIEWPORT, vp);
     EXPECT_EQ(vp[2], GLTestWindow::kWidth);
     GLfloat clear[4];
     glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
     EXPECT_EQ(clear[0], 0.2f);
-}
 
-// In texture space, with a triangle number that needs two bytes (299 = 43 + 256) and rows of
-// 99 RGB bytes (not 4-byte aligned); the caller's projection is restored.
-TEST_F(MeshDraw, BaryImageInTextureSpace) {
-    Mesh m;
-    for (int t = 0; t < 299; ++t) addTriangle(m, {}, {}, {});
-    addTriangle(m, {5, 5, 5}, {6, 5, 5}, {5, 6, 5}, {0.1f, 0.1f, 0}, {0.9f, 0.1f, 0},
+    Mesh many;
+    for (int t = 0; t < 299; ++t) addTriangle(many, {}, {}, {});
+    addTriangle(many, {5, 5, 5}, {6, 5, 5}, {5, 6, 5}, {0.1f, 0.1f, 0}, {0.9f, 0.1f, 0},
                 {0.5f, 0.9f, 0});
     GLfloat before[16], after[16];
     ortho(-3, 3, -2, 2);
     glGetFloatv(GL_PROJECTION_MATRIX, before);
     const int w = 33, h = 17;
-    lumo::Image<unsigned int> ids;
-    lumo::Image<float> bary = getBaryImage(m, w, h, true, &ids);
+    bary = getBaryImage(many, w, h, true, &ids);
     int inside = 0;
     for (int i = 0; i < w * h; ++i) {
         if (ids.data[i] == 0xFFFFFFFFu) continue;
@@ -264,6 +256,6 @@ TEST_F(MeshDraw, BaryImageInTextureSpace) {
     EXPECT_NEAR(inside, 0.32 * w * h, 0.1 * w * h);  // area 0.32 of the unit square
     glGetFloatv(GL_PROJECTION_MATRIX, after);
     EXPECT_TRUE(std::equal(before, before + 16, after));
-    EXPECT_EQ(getBaryImage(m, 0, 0, true, &ids).size(), 0u);
+    EXPECT_EQ(getBaryImage(many, 0, 0, true, &ids).size(), 0u);
     EXPECT_EQ(ids.size(), 0u);
 }
