@@ -45,28 +45,35 @@ void drawBaryTriangles(const Mesh& mesh, bool texSpace, Colour colour) {
     glEnd();
 }
 
-}  // namespace
-
-void Mesh::draw(bool drawSpheres) {
-    glPushMatrix();
+// Issues every quad, then every triangle, with the corner normals and current positions; the
+// texture coordinate of a corner is texCoord(tci, vi) of that corner.
+template <class TexCoord>
+void drawPolygons(const Mesh& mesh, TexCoord texCoord) {
     glBegin(GL_QUADS);
-    for (const Face& f : faces) {
+    for (const Mesh::Face& f : mesh.faces) {
         for (int k = 0; k < 4; ++k) {
-            glTexCoord3fv(tvert[f.tci[k]].getData());
-            glNormal3fv(norm[f.ni[k]].getData());
-            glVertex3fv(vert[f.vi[k]].getData());
+            glTexCoord3fv(texCoord(f.tci[k], f.vi[k]));
+            glNormal3fv(mesh.norm[f.ni[k]].getData());
+            glVertex3fv(mesh.vert[f.vi[k]].getData());
         }
     }
     glEnd();
     glBegin(GL_TRIANGLES);
-    for (const Tri& t : tris) {
+    for (const Mesh::Tri& t : mesh.tris) {
         for (int k = 0; k < 3; ++k) {
-            glTexCoord3fv(tvert[t.tci[k]].getData());
-            glNormal3fv(norm[t.ni[k]].getData());
-            glVertex3fv(vert[t.vi[k]].getData());
+            glTexCoord3fv(texCoord(t.tci[k], t.vi[k]));
+            glNormal3fv(mesh.norm[t.ni[k]].getData());
+            glVertex3fv(mesh.vert[t.vi[k]].getData());
         }
     }
     glEnd();
+}
+
+}  // namespace
+
+void Mesh::draw(bool drawSpheres) {
+    glPushMatrix();
+    drawPolygons(*this, [this](int tci, int) { return tvert[tci].getData(); });
     glPopMatrix();
 
     if (!drawSpheres) return;
@@ -88,24 +95,7 @@ void Mesh::draw(bool drawSpheres) {
 }
 
 void Mesh::drawWithTC(const std::vector<lumo::Vec3<float>>& tc) {
-    glBegin(GL_QUADS);
-    for (const Face& f : faces) {
-        for (int k = 0; k < 4; ++k) {
-            glTexCoord3fv(tc[f.vi[k]].getData());
-            glNormal3fv(norm[f.ni[k]].getData());
-            glVertex3fv(vert[f.vi[k]].getData());
-        }
-    }
-    glEnd();
-    glBegin(GL_TRIANGLES);
-    for (const Tri& t : tris) {
-        for (int k = 0; k < 3; ++k) {
-            glTexCoord3fv(tc[t.vi[k]].getData());
-            glNormal3fv(norm[t.ni[k]].getData());
-            glVertex3fv(vert[t.vi[k]].getData());
-        }
-    }
-    glEnd();
+    drawPolygons(*this, [&tc](int, int vi) { return tc[vi].getData(); });
 }
 
 void drawTC(Mesh* mesh, const lumo::Vec3<double>& eye) {

@@ -58,18 +58,13 @@ void SparseMatrix::lsqr_vec_prod_add(long mode, double* xv, double* yv) {
 }
 
 void SparseMatrix::matprod(int trans, double* xv, double* yv) {
+    // The same sums as the accumulating product, into a cleared output.
     if (trans == 0) {
         std::fill(yv, yv + m, 0.0);
-        for (int j = 0; j < n; ++j) {
-            const double xj = xv[j];
-            for (int k = p[j]; k < p[j + 1]; ++k) yv[i[k]] += x[k] * xj;
-        }
+        lsqr_vec_prod_add(0, xv, yv);
     } else {
-        for (int j = 0; j < n; ++j) {
-            double s = 0.0;
-            for (int k = p[j]; k < p[j + 1]; ++k) s += x[k] * xv[i[k]];
-            yv[j] = s;
-        }
+        std::fill(yv, yv + n, 0.0);
+        lsqr_vec_prod_add(1, yv, xv);
     }
 }
 
