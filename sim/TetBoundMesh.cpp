@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/ui/UI.h"
 #include "sim/TetMesh.h"
 #include "sim/Triangle.h"
 
@@ -127,13 +126,7 @@ void TetBoundMesh::splitSuperfluousEdges() {
         for (int k = 0; k < 4; ++k) {
             int v = tm.tets[t].verts[k];
             if (count[v] <= 1) continue;
-            int n = int(tm.vert.size());
-            lumo::Vec3<float> position = tm.vert[v], rest = tm.restVert[v];
-            lumo::Vec3<float> velocity = tm.velocities[v];
-            tm.vert.push_back(position);
-            tm.restVert.push_back(rest);
-            tm.velocities.push_back(velocity);
-            tm.tets[t].verts[k] = n;
+            tm.tets[t].verts[k] = tm.appendVertexCopy(v);
             --count[v];
             count.push_back(1);
             copied = true;
@@ -176,14 +169,6 @@ void TetBoundMesh::draw() {
     for (const lumo::Vec3<float>& p : debugPoints) glVertex3fv(p.getData());
     glEnd();
 
-    if (drawVertexNumbers) {
-        glColor3f(1, 1, 1);
-        for (size_t i = 0; i < vert.size(); ++i) {
-            glPushMatrix();
-            glTranslatef(vert[i].x, vert[i].y, vert[i].z);
-            UI::drawString(0, 0, "%d", int(i));
-            glPopMatrix();
-        }
-    }
+    if (drawVertexNumbers) Tetrahedron::drawVertexNumbers(vert);
     glPopAttrib();
 }

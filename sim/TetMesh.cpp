@@ -209,6 +209,15 @@ void TetMesh::removeDuplicateVert() {
     restVert.swap(keptRest);
 }
 
+int TetMesh::appendVertexCopy(int v) {
+    // Copies first: push_back may move the arrays the references point into.
+    const Vec3<float> pos = vert[v], rest = restVert[v], vel = velocities[v];
+    vert.push_back(pos);
+    restVert.push_back(rest);
+    velocities.push_back(vel);
+    return int(vert.size()) - 1;
+}
+
 std::vector<std::set<int>> TetMesh::getVertexAdjacency() const {
     std::vector<std::set<int>> adj(vert.size());
     for (const Tetrahedron& t : tets)

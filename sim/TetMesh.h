@@ -58,6 +58,9 @@ class TetMesh : public Mesh {
     // Merges every vertex lying closer than 1e-5 to an earlier kept one into it, remapping
     // Mesh::tris and tets.
     void removeDuplicateVert();
+    // Appends a copy of vertex v (current and rest position, velocity) to vert, restVert and
+    // velocities and returns its index; no element uses it yet. v must index all three.
+    int appendVertexCopy(int v);
 
     // ---- queries (TetMesh.cpp) ----
 

@@ -20,12 +20,8 @@ void restFrameStress(const Tetrahedron& t, const std::vector<lumo::Vec3<float>>&
                      const std::vector<lumo::Vec3<float>>& restVert, const lumo::Matrix& R,
                      double s[6]) {
     double x[12], x0[12];
-    for (int k = 0; k < 4; ++k) {
-        for (int c = 0; c < 3; ++c) {
-            x[3 * k + c] = vert[t.verts[k]][c];
-            x0[3 * k + c] = restVert[t.verts[k]][c];
-        }
-    }
+    t.getVertexVector(vert, x);
+    t.getVertexVector(restVert, x0);
     double u[12];
     for (int i = 0; i < 12; ++i) {
         double sum = 0.0;
@@ -117,11 +113,7 @@ void TetMesh::handleFractures(const std::vector<lumo::Matrix>& rotations) {
 
         if (nAbove > 0 && nAbove < star.size()) {
             printf("fracture: %d\n", i);
-            const lumo::Vec3<float> pos = vert[v], rest = restVert[v], vel = velocities[v];
-            vert.push_back(pos);
-            restVert.push_back(rest);
-            velocities.push_back(vel);
-            const int w = static_cast<int>(vert.size()) - 1;
+            const int w = appendVertexCopy(v);
 
             std::vector<int> aboveList, belowList;
             for (size_t k = 0; k < star.size(); ++k) {
@@ -205,11 +197,7 @@ void TetMesh::debugFracture(TetMeshFractureInfo& info) {
     }
 
     recentFractures.assign(1, info);
-    const lumo::Vec3<float> pos = vert[info.vertex], rest = restVert[info.vertex],
-                            vel = velocities[info.vertex];
-    vert.push_back(pos);
-    restVert.push_back(rest);
-    velocities.push_back(vel);
+    appendVertexCopy(info.vertex);
     for (int t : info.belowTets) tets[t].replaceVert(info.vertex, info.newVertex);
     info.initSeparatingTriangles(tets);
 }

@@ -179,8 +179,7 @@ struct ElementWork {
                 Kt[12 * i + j] = s;
             }
         double x0[12];
-        for (int k = 0; k < 4; ++k)
-            for (int c = 0; c < 3; ++c) x0[3 * k + c] = rest[t.verts[k]][c];
+        t.getVertexVector(rest, x0);
         for (int i = 0; i < 12; ++i) {
             double s = 0.0;
             for (int j = 0; j < 12; ++j) s += K[12 * i + j] * x0[j];

@@ -121,9 +121,13 @@ Matrix Tetrahedron::getBaryMatrix(const std::vector<Vec3<float>>& pos) const {
 
 Matrix Tetrahedron::getVertexVector(const std::vector<Vec3<float>>& pos) const {
     Matrix x(12, 1);
-    for (int k = 0; k < 4; ++k)
-        for (int c = 0; c < 3; ++c) x[3 * k + c] = pos[verts[k]][c];
+    getVertexVector(pos, x.data);
     return x;
+}
+
+void Tetrahedron::getVertexVector(const std::vector<Vec3<float>>& pos, double out[12]) const {
+    for (int k = 0; k < 4; ++k)
+        for (int c = 0; c < 3; ++c) out[3 * k + c] = pos[verts[k]][c];
 }
 
 Vec3<float> Tetrahedron::getWorldCoordinates(const std::vector<Vec3<float>>& pos,
@@ -143,11 +147,8 @@ void Tetrahedron::updatePlasticity(const std::vector<Vec3<float>>& rest,
     // d = Rt x - x0 and e = B d - plasticStrain on the stack; the sums run in the same order
     // as the dense products would take them.
     double x[12], x0[12], d[12], e[6];
-    for (int k = 0; k < 4; ++k)
-        for (int c = 0; c < 3; ++c) {
-            x[3 * k + c] = pos[verts[k]][c];
-            x0[3 * k + c] = rest[verts[k]][c];
-        }
+    getVertexVector(pos, x);
+    getVertexVector(rest, x0);
     for (int i = 0; i < 12; ++i) {
         double s = 0.0;
         const double* row = Rt.data + 12 * i;

@@ -69,6 +69,8 @@ class Tetrahedron {
     lumo::Matrix getBaryMatrix(const std::vector<lumo::Vec3<float>>& pos) const;
     // 12 x 1 element vector of the four positions (as doubles).
     lumo::Matrix getVertexVector(const std::vector<lumo::Vec3<float>>& pos) const;
+    // The same element vector written into out[0..11], for work on the stack.
+    void getVertexVector(const std::vector<lumo::Vec3<float>>& pos, double out[12]) const;
     // sum_k b[k] pos[verts[k]], accumulated in single precision.
     lumo::Vec3<float> getWorldCoordinates(const std::vector<lumo::Vec3<float>>& pos,
                                           const lumo::Vec4<float>& b) const;
