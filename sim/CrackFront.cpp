@@ -1,5 +1,6 @@
 // Finishing one separating triangle: linking the cut points that lie on its own edges into
-// closed curves, and capping every closed cut path with two fans of opposite winding.
+// closed curves, and capping every closed cut path with two fans of opposite winding; and the
+// point-to-line distance the cutter shares.
 #include <algorithm>
 #include <cstdio>
 #include <utility>
@@ -8,17 +9,11 @@
 #include "sim/SplitContext.h"
 #include "sim/TetMesh.h"
 
-namespace {
-
-// Offset of r from the infinite line through c along the unit direction u.
 double distanceFromLine(const lumo::Vec3<float>& r, const lumo::Vec3<float>& c,
                         const lumo::Vec3<float>& u) {
     lumo::Vec3<float> d = r - c;
-    lumo::Vec3<float> w = d - u * d.dot(u);
-    return w.len();
+    return (d - u * d.dot(u)).len();
 }
-
-}  // namespace
 
 void SplitContext::fixFacePoints() {
     const TetMesh& tm = *mesh.tetMesh;

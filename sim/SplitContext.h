@@ -41,6 +41,11 @@ struct EdgePoint {
     EdgePoint(bool valid, int a, int b, double t, bool onTriangleEdge, int splitting = 0);
 };
 
+// Offset of r from the infinite line through c along the unit direction u (rest positions of
+// surface or tetrahedral vertices).
+double distanceFromLine(const lumo::Vec3<float>& r, const lumo::Vec3<float>& c,
+                        const lumo::Vec3<float>& u);
+
 // Side rule used by every member: the signed side of a rest position x is
 // sepTriangle.n . x + sepTriangle.d. Side >= 0 lies with the below tetrahedron and is served by
 // `second` copies, side < 0 lies with the above tetrahedron and is served by `first` copies.

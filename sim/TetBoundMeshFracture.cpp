@@ -21,12 +21,6 @@ struct Crossings {
     int nv = 0;
 };
 
-// Offset of r from the infinite line through c along the unit direction e.
-double offLine(const lumo::Vec3<float>& r, const lumo::Vec3<float>& c, const lumo::Vec3<float>& e) {
-    lumo::Vec3<float> d = r - c;
-    return (d - e * d.dot(e)).len();
-}
-
 // (1 - t) a + t b.
 lumo::Vec3<float> lerp(const lumo::Vec3<float>& a, const lumo::Vec3<float>& b, double t) {
     return a * (1.0 - t) + b * t;
@@ -52,7 +46,7 @@ EdgePoint edgeCrossing(SplitContext& ctx, const Triangle& T, const TriangleIndic
         for (int m = 0; m < 3; ++m) {
             lumo::Vec3<float> e = T.p[(m + 1) % 3] - T.p[m];
             e.normalize();
-            if (offLine(q, T.p[m], e) < 0.0001) {
+            if (distanceFromLine(q, T.p[m], e) < 0.0001) {
                 EdgePoint E(true, sepTriIdx[m], sepTriIdx[(m + 1) % 3], 0.0, false);
                 return EdgePoint(true, a, b, t, true, ctx.triangleEdgeSplitting(E));
             }
@@ -279,7 +273,7 @@ bool TetBoundMesh::fracture() {
             lumo::Vec3<float> e = tm.restVert[se.other] - o;
             e.normalize();
             for (size_t v = 0; v < restVert.size(); ++v)
-                if (offLine(restVert[v], o, e) < 1e-5) printf("%d on sep edge.\n", int(v));
+                if (distanceFromLine(restVert[v], o, e) < 1e-5) printf("%d on sep edge.\n", int(v));
         }
     }
 
