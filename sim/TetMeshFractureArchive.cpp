@@ -59,6 +59,27 @@ std::istream& operator>>(std::istream& is, const RealToken<T, Digits>& r) {
 typedef RealToken<float, 8> FloatToken;
 typedef RealToken<double, 17> DoubleToken;
 
+// The head of every collection: element count, then item version 0 (archives of library
+// version 3 and older store no item version).
+template <class Archive>
+void saveCollectionHead(Archive& ar, std::size_t size) {
+    const boost::serialization::collection_size_type count(size);
+    const boost::serialization::item_version_type itemVersion(0);
+    ar << count;
+    ar << itemVersion;
+}
+
+template <class Archive>
+std::size_t loadCollectionHead(Archive& ar) {
+    boost::serialization::collection_size_type count;
+    ar >> count;
+    boost::serialization::item_version_type itemVersion(0);
+    if (ar.get_library_version() > boost::serialization::library_version_type(3)) {
+        ar >> itemVersion;
+    }
+    return count;
+}
+
 // A vector of class-type elements written as a collection with its own class preamble: count,
 // item version, then the elements. Reading appends each element only once it is complete, so
 // a failure keeps the elements read before it.
@@ -69,22 +90,14 @@ struct ClassVector {
 
     template <class Archive>
     void save(Archive& ar, const unsigned int /*version*/) const {
-        const boost::serialization::collection_size_type count(items->size());
-        const boost::serialization::item_version_type itemVersion(0);
-        ar << count;
-        ar << itemVersion;
+        saveCollectionHead(ar, items->size());
         for (const T& item : *items) ar << item;
     }
 
     template <class Archive>
     void load(Archive& ar, const unsigned int version) {
         checkClassVersion(version, className);
-        boost::serialization::collection_size_type count;
-        ar >> count;
-        boost::serialization::item_version_type itemVersion(0);
-        if (ar.get_library_version() > boost::serialization::library_version_type(3)) {
-            ar >> itemVersion;
-        }
+        const std::size_t count = loadCollectionHead(ar);
         for (std::size_t k = 0; k < count; ++k) {
             T item;
             ar >> item;
@@ -106,22 +119,14 @@ struct IntCollection {
 
     template <class Archive>
     void save(Archive& ar, const unsigned int /*version*/) const {
-        const boost::serialization::collection_size_type count(items->size());
-        const boost::serialization::item_version_type itemVersion(0);
-        ar << count;
-        ar << itemVersion;
+        saveCollectionHead(ar, items->size());
         for (int item : *items) ar << item;
     }
 
     template <class Archive>
     void load(Archive& ar, const unsigned int /*version*/) {
         items->clear();
-        boost::serialization::collection_size_type count;
-        ar >> count;
-        boost::serialization::item_version_type itemVersion(0);
-        if (ar.get_library_version() > boost::serialization::library_version_type(3)) {
-            ar >> itemVersion;
-        }
+        const std::size_t count = loadCollectionHead(ar);
         for (std::size_t k = 0; k < count; ++k) {
             int item = 0;
             ar >> item;
