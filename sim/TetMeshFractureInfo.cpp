@@ -124,9 +124,10 @@ void TetMeshFractureInfo::initSeparatingTriangles(const std::vector<Tetrahedron>
             // be reported again as separating edges.
             TriangleIndices tri = faceCorners(tets[aboveTets[i]], face);
             insertEdges(tri, edges);
-            const int vold = vertex;
-            const int vnew = newVertex;
-            if (!tri.replaceVert(vold, vnew)) assert(tri.replaceVert(vold, vnew));
+            // adjacent() only matches faces of the above tetrahedron that hold vertex.
+            const bool replaced = tri.replaceVert(vertex, newVertex);
+            assert(replaced);
+            (void)replaced;
             insertEdges(tri, edges);
         }
     }
