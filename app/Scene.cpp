@@ -87,16 +87,13 @@ void Scene::bindSurface(const char* objFile) {
 }
 
 void Scene::loadSurfaceTexture(const char* imageFile) {
+    // A new material has the default diffuse colour and no texture name yet.
     boost::shared_ptr<Material> material(new Material());
-    material->diffuse = lumo::Vec4<float>(0.8f, 0.8f, 0.8f, 1.0f);
-    material->texture = 0;
-    {
-        lumo::Image<unsigned char> image(0, 0, 0);
-        image.read(imageFile);
-        if (material->texture == 0) glGenTextures(1, &material->texture);
-        glBindTexture(GL_TEXTURE_2D, material->texture);
-        image.initTexture(GL_MODULATE);
-        glBindTexture(GL_TEXTURE_2D, 0);
-    }
+    lumo::Image<unsigned char> image(0, 0, 0);
+    image.read(imageFile);
+    glGenTextures(1, &material->texture);
+    glBindTexture(GL_TEXTURE_2D, material->texture);
+    image.initTexture(GL_MODULATE);
+    glBindTexture(GL_TEXTURE_2D, 0);
     boundMesh.material = material;
 }

@@ -80,22 +80,23 @@ void Scene::selectHandleForView(InteractiveCameraView* view, int button, int dow
     lumo::Vec3<float> farPoint = unProject(cx, cy, 1.0, model, proj, viewport);
     lumo::Vec3<float> nearPoint = unProject(cx, cy, 0.0001, model, proj, viewport);
 
+    // The nearest hit whose element the pick ray really crosses; t is where the ray enters it.
     int best = -1;
-    double bestZ = 10.0;
-    double t = 0.0;
+    double bestZ = 10.0, t = 0.0;
     for (const Hit& h : parseHits(buffer, hits)) {
+        double enter = 0.0;
         if (h.z < bestZ && h.name < tetMesh->tets.size() &&
-            tetMesh->tets[h.name].intersectSegment(tetMesh->vert, nearPoint, farPoint, t, 1e-5)) {
+            tetMesh->tets[h.name].intersectSegment(tetMesh->vert, nearPoint, farPoint, enter,
+                                                   1e-5)) {
             best = int(h.name);
             bestZ = h.z;
+            t = enter;
         }
     }
     handle.tet = best;
     if (best < 0) return;
 
-    t = 0.0;
-    if (tetMesh->tets[best].intersectSegment(tetMesh->vert, nearPoint, farPoint, t, 1e-5))
-        printf("intersects tet: %f\n", t);
+    printf("intersects tet: %f\n", t);
     const float ft = float(t);
     lumo::Vec3<float> p((1.0f - ft) * nearPoint.x + ft * farPoint.x,
                         (1.0f - ft) * nearPoint.y + ft * farPoint.y,

@@ -82,7 +82,7 @@ void Scene::simulate(double h) {
 
     const std::vector<TetMeshFractureInfo>& recent = tetMesh->getRecentFractures();
     if (!recent.empty()) {
-        for (const TetMeshFractureInfo& r : recent) fractures.push_back(TetMeshFractureInfo(r));
+        fractures.insert(fractures.end(), recent.begin(), recent.end());
         writeFractureLog(kFractureLogPath, fractures);
     }
 
