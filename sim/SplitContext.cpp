@@ -155,7 +155,7 @@ SplitVertex SplitContext::createFacePoint(EdgePoint& ep) {
 
     int p = appendVertex(c, r, sepTri.aboveTet);
     int q = p;
-    if (ep.a == info.vertex || ep.b == info.vertex) {
+    if (triangleEdgeSplitting(ep)) {
         q = appendVertex(c, r, sepTri.belowTet);
         printf("Creating face point (split) %d, %d\n", p, q);
     }

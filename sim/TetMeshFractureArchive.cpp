@@ -7,8 +7,8 @@
 #include <fstream>
 #include <iomanip>
 #include <istream>
-#include <set>
 #include <ostream>
+#include <set>
 #include <string>
 
 #include <boost/archive/archive_exception.hpp>

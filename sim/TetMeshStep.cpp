@@ -105,6 +105,22 @@ void elementRotation(const Tetrahedron& t, const std::vector<Vec3<float>>& rest,
         }
 }
 
+// Rotations of every element of mesh, 9 row-major entries per element in tets order.
+std::vector<double> elementRotations(const TetMesh& mesh) {
+    std::vector<double> rot3(9 * mesh.tets.size());
+    for (size_t e = 0; e < mesh.tets.size(); ++e)
+        elementRotation(mesh.tets[e], mesh.restVert, mesh.vert, &rot3[9 * e]);
+    return rot3;
+}
+
+// The 12 x 12 block-diagonal form of each 3 x 3 rotation of rot3.
+std::vector<Matrix> blockRotations(const std::vector<double>& rot3) {
+    std::vector<Matrix> rotations;
+    rotations.reserve(rot3.size() / 9);
+    for (size_t k = 0; k + 9 <= rot3.size(); k += 9) rotations.push_back(blockRotation(&rot3[k]));
+    return rotations;
+}
+
 // Slot of the stored entry (row, col) of a matrix whose columns hold sorted rows, or -1.
 int findEntry(const SparseMatrix& A, int row, int col) {
     const int* begin = A.i + A.p[col];
@@ -293,14 +309,7 @@ bool allFinite(const Matrix& v) {
 }  // namespace
 
 std::vector<Matrix> TetMesh::getTetRotations() {
-    std::vector<Matrix> rotations;
-    rotations.reserve(tets.size());
-    double R[9];
-    for (const Tetrahedron& t : tets) {
-        elementRotation(t, restVert, vert, R);
-        rotations.push_back(blockRotation(R));
-    }
-    return rotations;
+    return blockRotations(elementRotations(*this));
 }
 
 void TetMesh::simulate(double dt, Matrix fext) {
@@ -316,13 +325,8 @@ void TetMesh::simulate(double dt, Matrix fext) {
 
     // Rotations, kept both as 3 x 3 blocks for the element loop and as the 12 x 12 list that
     // fracture detection takes.
-    std::vector<double> rot3(9 * tets.size());
-    std::vector<Matrix> Rot;
-    Rot.reserve(tets.size());
-    for (size_t e = 0; e < tets.size(); ++e) {
-        elementRotation(tets[e], restVert, vert, &rot3[9 * e]);
-        Rot.push_back(blockRotation(&rot3[9 * e]));
-    }
+    const std::vector<double> rot3 = elementRotations(*this);
+    const std::vector<Matrix> Rot = blockRotations(rot3);
     double t1 = now();
 
     Matrix M = getMassMatrix();
