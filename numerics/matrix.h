@@ -102,8 +102,9 @@ class Matrix {
     // Each row as "%f " per element then a newline, on standard output.
     void print() const;
 
-    // Minimum-norm least-squares x (A.n x 1) of A x = b, b the first column of B. Needs
-    // A.m >= A.n (square or tall systems).
+    // Minimum-norm least-squares x (A.n x 1) of A x = b, b the first column of B (A.m rows);
+    // wide systems (A.m < A.n) get the minimum-norm exact solution. B with a row count other
+    // than A.m, or without columns, throws size_mismatch(A, B).
     static Matrix linLeastSq(const Matrix& A, const Matrix& B);
     // Minimises |A x - c| subject to B x = d (c: A.m x 1, d: B.m x 1); returns x (A.n x 1).
     static Matrix linLeastSq(const Matrix& A, const Matrix& c, const Matrix& B, const Matrix& d);

@@ -64,50 +64,60 @@ void Matrix::eigSym(Matrix& V, Matrix& lambda, int) const {
     V = A.transpose();
 }
 
-void Matrix::svd(Matrix& U, Matrix& S, Matrix& V) const {
-    // Local sizes: an output argument may be this very matrix.
-    const int rows = m, cols = n;
-    const int mn = std::min(rows, cols), mx = std::max(rows, cols);
-    Matrix A = transpose();
+namespace {
+
+// The frame shared by the two SVD drivers: output shapes, the empty case and U transposed back.
+// driver(rows, cols, A, S, Ut, V) runs LAPACK on A, the column-major copy of M, and returns its
+// info. LAPACK writes U column-major into Ut (transposed afterwards) and V^T column-major into
+// V, which read row-major is V itself. A non-zero info prints "error in <name> (returned
+// <info>)" on standard error.
+template <class Driver>
+void svdFrame(const Matrix& M, Matrix& U, Matrix& S, Matrix& V, const char* name, Driver driver) {
+    // Local sizes: an output argument may be M itself.
+    const int rows = M.m, cols = M.n;
+    const int mn = std::min(rows, cols);
+    Matrix A = M.transpose();
     S = Matrix(mn, 1);
     Matrix Ut(rows, rows);
     V = Matrix(cols, cols);
     if (mn == 0) {
         // Nothing to factor: any orthogonal pair works, take the identities.
-        U = eye(rows);
-        V = eye(cols);
+        U = Matrix::eye(rows);
+        V = Matrix::eye(cols);
         return;
     }
-    int lwork = 2 * std::max(3 * mn + mx, 5 * mn);
-    Matrix work(lwork, 1);
-    int info = 0;
-    dgesvd_("A", "A", &rows, &cols, A.data, &rows, S.data, Ut.data, &rows, V.data, &cols, work.data,
-            &lwork, &info, 1, 1);
-    if (info != 0) std::fprintf(stderr, "error in Lsvd (returned %d)\n", info);
+    const int info = driver(rows, cols, A, S, Ut, V);
+    if (info != 0) std::fprintf(stderr, "error in %s (returned %d)\n", name, info);
     U = Ut.transpose();
 }
 
+}  // namespace
+
+void Matrix::svd(Matrix& U, Matrix& S, Matrix& V) const {
+    svdFrame(*this, U, S, V, "Lsvd",
+             [](int rows, int cols, Matrix& A, Matrix& S, Matrix& Ut, Matrix& V) {
+                 const int mn = std::min(rows, cols), mx = std::max(rows, cols);
+                 int lwork = 2 * std::max(3 * mn + mx, 5 * mn);
+                 Matrix work(lwork, 1);
+                 int info = 0;
+                 dgesvd_("A", "A", &rows, &cols, A.data, &rows, S.data, Ut.data, &rows, V.data,
+                         &cols, work.data, &lwork, &info, 1, 1);
+                 return info;
+             });
+}
+
 void Matrix::svdLarge(Matrix& U, Matrix& S, Matrix& V) const {
-    // Local sizes: an output argument may be this very matrix.
-    const int rows = m, cols = n;
-    const int mn = std::min(rows, cols), mx = std::max(rows, cols);
-    Matrix A = transpose();
-    S = Matrix(mn, 1);
-    Matrix Ut(rows, rows);
-    V = Matrix(cols, cols);
-    if (mn == 0) {
-        U = eye(rows);
-        V = eye(cols);
-        return;
-    }
-    int lwork = 2 * (std::max(mx, 4 * mx * mx + 4 * mx) + mn * mn);
-    Matrix work(lwork, 1);
-    std::vector<int> iwork(8 * static_cast<size_t>(mn));
-    int info = 0;
-    dgesdd_("A", &rows, &cols, A.data, &rows, S.data, Ut.data, &rows, V.data, &cols, work.data,
-            &lwork, iwork.data(), &info, 1);
-    if (info != 0) std::fprintf(stderr, "error in LsvdLarge (returned %d)\n", info);
-    U = Ut.transpose();
+    svdFrame(*this, U, S, V, "LsvdLarge",
+             [](int rows, int cols, Matrix& A, Matrix& S, Matrix& Ut, Matrix& V) {
+                 const int mn = std::min(rows, cols), mx = std::max(rows, cols);
+                 int lwork = 2 * (std::max(mx, 4 * mx * mx + 4 * mx) + mn * mn);
+                 Matrix work(lwork, 1);
+                 std::vector<int> iwork(8 * static_cast<size_t>(mn));
+                 int info = 0;
+                 dgesdd_("A", &rows, &cols, A.data, &rows, S.data, Ut.data, &rows, V.data, &cols,
+                         work.data, &lwork, iwork.data(), &info, 1);
+                 return info;
+             });
 }
 
 int Matrix::qr(Matrix& Q, Matrix& R) const {
