@@ -156,6 +156,23 @@ void* checked_malloc(size_t bytes, const char* msg) {
     return p;
 }
 
+// A vector record V of n elements of type E; each failed allocation ends the program with its
+// message.
+template <class V, class E>
+V* alloc_vec(long n, const char* recordMsg, const char* elementMsg) {
+    V* v = (V*)checked_malloc(sizeof(V), recordMsg);
+    v->elements = (E*)checked_malloc(sizeof(E) * (size_t)(n > 0 ? n : 0), elementMsg);
+    v->length = n;
+    return v;
+}
+
+template <class V>
+void free_vec(V* v) {
+    if (!v) return;
+    free(v->elements);
+    free(v);
+}
+
 }  // namespace
 
 void lsqr_error(const char* msg, int code) {
@@ -164,35 +181,21 @@ void lsqr_error(const char* msg, int code) {
 }
 
 lvec* alloc_lvec(long n) {
-    lvec* v = (lvec*)checked_malloc(sizeof(lvec),
-                                    "lsqr: vector allocation failure in function alloc_lvec()");
-    v->elements =
-        (long*)checked_malloc(sizeof(long) * (size_t)(n > 0 ? n : 0),
-                              "lsqr: element allocation failure in function alloc_lvec()");
-    v->length = n;
-    return v;
+    return alloc_vec<lvec, long>(n, "lsqr: vector allocation failure in function alloc_lvec()",
+                                 "lsqr: element allocation failure in function alloc_lvec()");
 }
 
 void free_lvec(lvec* v) {
-    if (!v) return;
-    free(v->elements);
-    free(v);
+    free_vec(v);
 }
 
 dvec* alloc_dvec(long n) {
-    dvec* v = (dvec*)checked_malloc(sizeof(dvec),
-                                    "lsqr: vector allocation failure in function alloc_dvec()");
-    v->elements =
-        (double*)checked_malloc(sizeof(double) * (size_t)(n > 0 ? n : 0),
-                                "lsqr: element allocation failure in function alloc_dvec()");
-    v->length = n;
-    return v;
+    return alloc_vec<dvec, double>(n, "lsqr: vector allocation failure in function alloc_dvec()",
+                                   "lsqr: element allocation failure in function alloc_dvec()");
 }
 
 void free_dvec(dvec* v) {
-    if (!v) return;
-    free(v->elements);
-    free(v);
+    free_vec(v);
 }
 
 lsqr_input* alloc_lsqr_in(long m, long n) {
