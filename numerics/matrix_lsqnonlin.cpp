@@ -10,7 +10,8 @@ namespace lumo {
 
 namespace {
 
-// Work arrays shared by the four forms. fjac is m x n column-major (ldfjac = m); without a
+// Work arrays shared by the four forms. fjac is m x n column-major (ldfjac = m); ipvt holds
+// the n column permutation indices (one spare so that n = 0 still has storage); without a
 // caller scaling, diag is allocated here and mode 1 lets the routine choose it.
 struct LmWorkspace {
     int m, n, ldfjac;
@@ -31,7 +32,7 @@ struct LmWorkspace {
           wa2(n, 1),
           wa3(n, 1),
           wa4(m, 1),
-          ipvt(static_cast<size_t>(m) * static_cast<size_t>(n) + 1) {
+          ipvt(static_cast<size_t>(n) + 1) {
         if (callerDiag) {
             diag = callerDiag;
             mode = 2;
