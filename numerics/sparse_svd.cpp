@@ -36,10 +36,6 @@ void applyNormal(SparseMatrix& A, const double* x, double* y, double* ax, bool s
     }
 }
 
-}  // namespace
-
-namespace {
-
 // The cases ARPACK cannot take, answered directly: A^T A = 0 (Lanczos cannot start from a zero
 // image; every singular value is 0) and a single column (ARPACK needs n >= 2; A^T A is the
 // 1 x 1 matrix |column|^2). Returns false for every other matrix.
