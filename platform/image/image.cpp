@@ -21,6 +21,14 @@ T* allocPixels(int w, int h, int n) {
     return new T[count]();
 }
 
+// A new array holding a copy of img's pixels, or nullptr when img is empty.
+template <class T>
+T* clonePixels(const Image<T>& img) {
+    T* copy = allocPixels<T>(img.w, img.h, img.nchannels);
+    if (copy) std::memcpy(copy, img.data, img.size() * sizeof(T));
+    return copy;
+}
+
 // Bilinear resample with pixel centres at (i + 0.5) scale, edges clamped. Used for element types
 // stb_image_resize has no entry point for.
 template <class T>
@@ -56,10 +64,7 @@ Image<T>::Image(int w_, int h_, int nchannels_)
 
 template <class T>
 Image<T>::Image(const Image& other)
-    : data(nullptr), w(other.w), h(other.h), nchannels(other.nchannels) {
-    data = allocPixels<T>(w, h, nchannels);
-    if (data) std::memcpy(data, other.data, size() * sizeof(T));
-}
+    : data(clonePixels(other)), w(other.w), h(other.h), nchannels(other.nchannels) {}
 
 template <class T>
 Image<T>::Image(Image&& other) noexcept
@@ -71,8 +76,7 @@ Image<T>::Image(Image&& other) noexcept
 template <class T>
 Image<T>& Image<T>::operator=(const Image& other) {
     if (this == &other) return *this;
-    T* copy = allocPixels<T>(other.w, other.h, other.nchannels);
-    if (copy) std::memcpy(copy, other.data, other.size() * sizeof(T));
+    T* copy = clonePixels(other);
     delete[] data;
     data = copy;
     w = other.w;
