@@ -221,10 +221,6 @@ struct FileCloser {
     void operator()(FILE* f) const { std::fclose(f); }
 };
 
-}  // namespace
-
-namespace {
-
 // Reads the lines of f (in pieces of at most 1023 characters, each piece classified as a line
 // of its own). Returns false after printing the message of a malformed v, vt or vn line.
 bool readLines(FILE* f, const char* path, Mesh& mesh, ObjReader& reader,
@@ -333,11 +329,10 @@ void normaliseWeights(Mesh& mesh) {
 void cleanInteractions(Mesh& mesh) {
     std::puts("cleaning interactions");
     for (Mesh::bounding_sphere_t& s : mesh.spheres) {
-        std::vector<short> v = s.interactions;
+        std::vector<short>& v = s.interactions;
         std::sort(v.begin(), v.end());
         v.erase(std::unique(v.begin(), v.end()), v.end());
         std::puts("copying results");
-        s.interactions = std::vector<short>(v.begin(), v.end());
     }
     std::puts("done cleaning");
 }
@@ -378,10 +373,8 @@ int Mesh::loadobj(const char* path, std::vector<std::string>* unknownLines) {
     else
         boneWeights.clear();
     cleanInteractions(*this);
-    if (reader.withoutNormals) {
-        std::puts("there were no normals");
-        initNormals();
-    }
+    // Normals are always rebuilt from the positions (ni = vi), with or without vn lines.
+    if (reader.withoutNormals) std::puts("there were no normals");
     initNormals();
     return 1;
 }
