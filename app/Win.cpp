@@ -41,9 +41,7 @@ void Win::drawScene() {
 
 bool Win::mouse(int button, bool down, int x, int y) {
     scene->selectHandleForView(this, button, down ? 1 : 0, x, y);
-    buttonState = down ? button + 1 : 0;
-    lastX = x;
-    lastY = y;
+    InteractiveCameraView::mouse(button, down, x, y);
     refresh();
     return true;
 }

@@ -34,9 +34,12 @@ bool strictlyInside(const Triangle& T, const lumo::Vec3<float>& q, double t) {
     return u >= 1e-8 && v >= 1e-8 && u + v <= 0.99999999 && t >= 1e-8 && t <= 0.99999999;
 }
 
-// Crossing of surface edge (a, b) with the separating triangle T; neither end is on-plane.
-EdgePoint edgeCrossing(SplitContext& ctx, const Triangle& T, const TriangleIndices& sepTriIdx,
-                       const std::vector<lumo::Vec3<float>>& rest, int a, int b) {
+// Crossing of surface edge (a, b) with the context's separating triangle; neither end is
+// on-plane.
+EdgePoint edgeCrossing(SplitContext& ctx, const std::vector<lumo::Vec3<float>>& rest, int a,
+                       int b) {
+    const Triangle& T = ctx.sepTriangle;
+    const TriangleIndices& sepTriIdx = ctx.sepTriIdx;
     const lumo::Vec3<float>& pa = rest[a];
     const lumo::Vec3<float>& pb = rest[b];
     double t = (-T.d - T.n.dot(pa)) / T.n.dot(pb - pa);
@@ -105,7 +108,7 @@ Crossings classify(SplitContext& ctx, const TetBoundMesh& mesh, const Mesh::Tri&
     for (int j = 0; j < 3; ++j) {
         int a = tri.vi[j], b = tri.vi[(j + 1) % 3];
         if (x.onPlane[j] || x.onPlane[(j + 1) % 3]) continue;
-        x.ep[j] = edgeCrossing(ctx, T, ctx.sepTriIdx, rest, a, b);
+        x.ep[j] = edgeCrossing(ctx, rest, a, b);
         if (x.ep[j].valid) x.edges.push_back(j);
     }
     Triangle S(rest, TriangleIndices(tri.vi[0], tri.vi[1], tri.vi[2]));
@@ -241,9 +244,7 @@ bool TetBoundMesh::fracture() {
         }
         SplitContext ctx(*this, R);
         for (const TetMeshFractureInfo::SeparatingTriangle& st : R.separatingTriangles) {
-            const Tetrahedron& A = tm.tets[st.aboveTet];
-            const int* f = Tetrahedron::tris[st.face];
-            TriangleIndices sepTriIdx(A.verts[f[0]], A.verts[f[1]], A.verts[f[2]]);
+            const TriangleIndices sepTriIdx = tm.tets[st.aboveTet].faceVertices(st.face);
             Triangle T(tm.restVert, sepTriIdx);
             ctx.setSeparatingTriangle(st, sepTriIdx, T);
             checkOrientation(tm, st, T);

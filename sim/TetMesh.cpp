@@ -222,10 +222,7 @@ std::vector<std::set<int>> TetMesh::getVertexAdjacency() const {
     std::vector<std::set<int>> adj(vert.size());
     for (const Tetrahedron& t : tets)
         for (int i = 0; i < 4; ++i)
-            for (int j = 0; j < 4; ++j) {
-                adj[t.verts[i]].insert(t.verts[j]);
-                adj[t.verts[j]].insert(t.verts[i]);
-            }
+            for (int j = 0; j < 4; ++j) adj[t.verts[i]].insert(t.verts[j]);
     return adj;
 }
 

@@ -8,15 +8,6 @@
 
 namespace {
 
-// Corner k of face f of t: the vertex in the slot that Tetrahedron::tris lists.
-int faceCorner(const Tetrahedron& t, int f, int k) {
-    return t.verts[Tetrahedron::tris[f][k]];
-}
-
-TriangleIndices faceCorners(const Tetrahedron& t, int f) {
-    return TriangleIndices(faceCorner(t, f, 0), faceCorner(t, f, 1), faceCorner(t, f, 2));
-}
-
 // Inserts the three edges of tri, both ways round.
 void insertEdges(const TriangleIndices& tri, std::set<std::pair<int, int>>& edges) {
     for (int k = 0; k < 3; ++k) {
@@ -58,14 +49,14 @@ bool TetMeshFractureInfo::opposingTriangles(const TriangleIndices& a,
 
 bool TetMeshFractureInfo::adjacent(const Tetrahedron& a, const Tetrahedron& b, int& face) const {
     for (int i = 0; i < 4; ++i) {
-        const TriangleIndices c = faceCorners(a, i);
+        const TriangleIndices c = a.faceVertices(i);
         int k = 0;
         while (k < 3 && c[k] != vertex) ++k;
         if (k == 3) continue;
         // The face of a rotated so that vertex comes first: (vertex, p, q).
         const TriangleIndices rotated(c[k], c[(k + 1) % 3], c[(k + 2) % 3]);
         for (int j = 0; j < 4; ++j) {
-            if (opposingTriangles(rotated, faceCorners(b, j))) {
+            if (opposingTriangles(rotated, b.faceVertices(j))) {
                 face = i;
                 return true;
             }
@@ -122,7 +113,7 @@ void TetMeshFractureInfo::initSeparatingTriangles(const std::vector<Tetrahedron>
 
             // Both copies of the face (before and after the split) have edges that must not
             // be reported again as separating edges.
-            TriangleIndices tri = faceCorners(tets[aboveTets[i]], face);
+            TriangleIndices tri = tets[aboveTets[i]].faceVertices(face);
             insertEdges(tri, edges);
             // adjacent() only matches faces of the above tetrahedron that hold vertex.
             const bool replaced = tri.replaceVert(vertex, newVertex);
@@ -141,7 +132,7 @@ void TetMeshFractureInfo::initSeparatingTriangles(const std::vector<Tetrahedron>
     if (!separatingTriangles.empty()) {
         printf("Sep tri:\n");
         for (const SeparatingTriangle& st : separatingTriangles) {
-            const TriangleIndices c = faceCorners(tets[st.aboveTet], st.face);
+            const TriangleIndices c = tets[st.aboveTet].faceVertices(st.face);
             printf("%d %d %d  (%d, %d)\n", c[0], c[1], c[2], vertex, newVertex);
         }
     }

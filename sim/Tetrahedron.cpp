@@ -9,7 +9,6 @@
 #include <iostream>
 
 #include "app/ui/UI.h"
-#include "sim/Triangle.h"
 
 using lumo::Matrix;
 using lumo::Vec3;
@@ -53,6 +52,10 @@ int Tetrahedron::indexOfVertex(int v) const {
     for (int k = 0; k < 4; ++k)
         if (verts[k] == v) return k;
     return -1;
+}
+
+TriangleIndices Tetrahedron::faceVertices(int f) const {
+    return TriangleIndices(verts[tris[f][0]], verts[tris[f][1]], verts[tris[f][2]]);
 }
 
 bool Tetrahedron::containsVertex(int v) const {
@@ -264,7 +267,7 @@ bool Tetrahedron::intersectSegment(const std::vector<Vec3<float>>& pos, const Ve
     bool hit = false;
     Vec3<float> dir = p1 - p0;
     for (int f = 0; f < 4; ++f) {
-        Triangle T(pos, TriangleIndices(verts[tris[f][0]], verts[tris[f][1]], verts[tris[f][2]]));
+        Triangle T(pos, faceVertices(f));
         double s = (-T.d - T.n.dot(p0)) / T.n.dot(dir);
         Vec3<float> q = p0 + dir * s;
         double u = T.b1.dot(q - T.p[0]), v = T.b2.dot(q - T.p[0]);

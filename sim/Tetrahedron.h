@@ -7,6 +7,7 @@
 
 #include "numerics/matrix.h"
 #include "numerics/vec3.h"
+#include "sim/Triangle.h"
 
 // Layouts used throughout:
 // - Element vectors are 12 x 1: entry 3k+c is coordinate c (x, y, z) of the vertex in slot k
@@ -56,6 +57,8 @@ class Tetrahedron {
     bool replaceVert(int oldVert, int newVert);
     // First slot holding v, else -1.
     int indexOfVertex(int v) const;
+    // Vertex indices of face f (0..3): verts[tris[f][0]], verts[tris[f][1]], verts[tris[f][2]].
+    TriangleIndices faceVertices(int f) const;
     bool containsVertex(int v) const;
     // Writes "v0,v1,v2,v3" (no spaces, no newline).
     std::ostream& print(std::ostream& os) const;
