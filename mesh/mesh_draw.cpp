@@ -4,6 +4,7 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <type_traits>
 
 #include "mesh/mesh.h"
 #include "platform/image/image.h"
@@ -45,27 +46,26 @@ void drawBaryTriangles(const Mesh& mesh, bool texSpace, Colour colour) {
     glEnd();
 }
 
-// Issues every quad, then every triangle, with the corner normals and current positions; the
+// Issues the corners of one quad or triangle with their normals and current positions; the
 // texture coordinate of a corner is texCoord(tci, vi) of that corner.
+template <class Polygon, class TexCoord>
+void emitCorners(const Mesh& mesh, const Polygon& poly, TexCoord texCoord) {
+    const int corners = int(std::extent<decltype(poly.vi)>::value);
+    for (int k = 0; k < corners; ++k) {
+        glTexCoord3fv(texCoord(poly.tci[k], poly.vi[k]));
+        glNormal3fv(mesh.norm[poly.ni[k]].getData());
+        glVertex3fv(mesh.vert[poly.vi[k]].getData());
+    }
+}
+
+// Issues every quad, then every triangle.
 template <class TexCoord>
 void drawPolygons(const Mesh& mesh, TexCoord texCoord) {
     glBegin(GL_QUADS);
-    for (const Mesh::Face& f : mesh.faces) {
-        for (int k = 0; k < 4; ++k) {
-            glTexCoord3fv(texCoord(f.tci[k], f.vi[k]));
-            glNormal3fv(mesh.norm[f.ni[k]].getData());
-            glVertex3fv(mesh.vert[f.vi[k]].getData());
-        }
-    }
+    for (const Mesh::Face& f : mesh.faces) emitCorners(mesh, f, texCoord);
     glEnd();
     glBegin(GL_TRIANGLES);
-    for (const Mesh::Tri& t : mesh.tris) {
-        for (int k = 0; k < 3; ++k) {
-            glTexCoord3fv(texCoord(t.tci[k], t.vi[k]));
-            glNormal3fv(mesh.norm[t.ni[k]].getData());
-            glVertex3fv(mesh.vert[t.vi[k]].getData());
-        }
-    }
+    for (const Mesh::Tri& t : mesh.tris) emitCorners(mesh, t, texCoord);
     glEnd();
 }
 
