@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <memory>
+#include <type_traits>
 
 #include "mesh/mesh.h"
 
@@ -273,9 +274,10 @@ bool readLines(FILE* f, const char* path, Mesh& mesh, ObjReader& reader,
 // Drops the faces that name a vertex outside vert, or (when the file had texture coordinates)
 // a texture coordinate outside tvert, with one message per face on standard error. Normal
 // indices are not checked: the normals are rebuilt with ni = vi after the read.
-template <class F, int N>
+template <class F>
 void dropBadFaces(std::vector<F>& list, const Mesh& mesh, bool checkTex, const char* path,
                   const char* what) {
+    const int N = int(std::extent<decltype(F::vi)>::value);  // corners: 4 or 3
     const size_t nv = mesh.vert.size(), nt = mesh.tvert.size();
     size_t kept = 0;
     for (size_t i = 0; i < list.size(); ++i) {
@@ -302,8 +304,9 @@ void dropBadFaces(std::vector<F>& list, const Mesh& mesh, bool checkTex, const c
 
 // A file without texture coordinates gets the single coordinate (0, 0, 1); every corner whose
 // index does not name it is reported and pointed at it.
-template <class F, int N>
+template <class F>
 void fixTexIndices(std::vector<F>& list, size_t nt) {
+    const int N = int(std::extent<decltype(F::vi)>::value);
     for (F& fc : list)
         for (int k = 0; k < N; ++k)
             if (unsigned(fc.tci[k]) >= nt) {
@@ -360,12 +363,12 @@ int Mesh::loadobj(const char* path, std::vector<std::string>* unknownLines) {
     file.reset();
 
     const bool hadTex = !tvert.empty();
-    dropBadFaces<Face, 4>(faces, *this, hadTex, path, "quad");
-    dropBadFaces<Tri, 3>(tris, *this, hadTex, path, "triangle");
+    dropBadFaces(faces, *this, hadTex, path, "quad");
+    dropBadFaces(tris, *this, hadTex, path, "triangle");
     if (!hadTex) {
         tvert.push_back(lumo::Vec3<float>(0.0f, 0.0f, 1.0f));
-        fixTexIndices<Face, 4>(faces, tvert.size());
-        fixTexIndices<Tri, 3>(tris, tvert.size());
+        fixTexIndices(faces, tvert.size());
+        fixTexIndices(tris, tvert.size());
     }
     restVert = vert;
     if (reader.hadWeights)
