@@ -94,7 +94,8 @@ class Matrix {
     // Gauss-Jordan with partial pivoting. Non-square prints "trying to invert non-square
     // matrix" and returns Matrix(); a singular matrix gives infinite or NaN elements.
     Matrix inverse() const;
-    // Inverse by LU factorisation; shape and singularity are not checked.
+    // Inverse by LU factorisation (LAPACK). Non-square prints "trying to invert non-square
+    // matrix" and returns Matrix(); an exactly singular matrix gives all NaN elements.
     Matrix Linverse() const;
     // Determinant by cofactor expansion along row 0 (factorial cost: small matrices only).
     // Non-square prints "can you get det of non-square matrix" and returns 0.
