@@ -106,7 +106,6 @@ Mesh Mesh::keepVert(const std::vector<int>& keep) const {
             }
             n.vi[k] = vmap[t.vi[k]];
             n.tci[k] = tmap[tc];
-            n.ni[k] = 0;
         }
         r.tris.push_back(n);
     }
@@ -197,37 +196,35 @@ void Mesh::fillSimpleHoles() {
     // A boundary edge a -> b (no b -> a) makes a the successor of b, so walks run against the
     // boundary's direction; among several edges into b the largest a wins.
     std::vector<int> successor(vert.size(), -1), stamp(vert.size(), -1);
-    bool anyBoundary = false;
     for (int64_t key : keys) {
         const int64_t a = key / N, b = key % N;
         if (std::binary_search(keys.begin(), keys.end(), N * b + a)) continue;
         successor[b] = int(a);
-        anyBoundary = true;
     }
-    if (anyBoundary) {
-        for (int i = 0; i < int(N); ++i) {
-            if (successor[i] == -1) continue;
-            int count = 0, cur = i;
-            while (stamp[cur] != i) {
-                ++count;
-                stamp[cur] = i;
-                cur = successor[cur];
-                if (cur == -1) break;
-            }
-            if (count == 0 || cur != i) continue;
-            std::printf("found a hole of size: %d, filling it\n", count);
-            std::vector<int> loop;
-            for (cur = i; cur != -1;) {
-                loop.push_back(cur);
-                const int next = successor[cur];
-                successor[cur] = -1;
-                cur = next;
-            }
-            const int zero[3] = {0, 0, 0};
-            for (int j = 0; j + 3 <= count; ++j) {
-                const int vi[3] = {loop[0], loop[j + 1], loop[j + 2]};
-                tris.push_back(Tri(vi, zero, zero));
-            }
+    // A walk that comes back to its start is a simple loop; its vertices lose their successors
+    // as it is filled, so every loop is filled once.
+    for (int i = 0; i < int(N); ++i) {
+        if (successor[i] == -1) continue;
+        int count = 0, cur = i;
+        while (stamp[cur] != i) {
+            ++count;
+            stamp[cur] = i;
+            cur = successor[cur];
+            if (cur == -1) break;
+        }
+        if (count == 0 || cur != i) continue;
+        std::printf("found a hole of size: %d, filling it\n", count);
+        std::vector<int> loop;
+        for (cur = i; cur != -1;) {
+            loop.push_back(cur);
+            const int next = successor[cur];
+            successor[cur] = -1;
+            cur = next;
+        }
+        const int zero[3] = {0, 0, 0};
+        for (int j = 0; j + 3 <= count; ++j) {
+            const int vi[3] = {loop[0], loop[j + 1], loop[j + 2]};
+            tris.push_back(Tri(vi, zero, zero));
         }
     }
     initNormals();
