@@ -82,9 +82,6 @@ Mesh& Mesh::operator=(Mesh&& other) noexcept {
 
 Mesh::~Mesh() {
     delete[] vertexElements;
-    vertexElements = nullptr;
-    numVertexElements = 0;
-    vertexBuffer = 0;
 }
 
 bool operator==(const std::vector<Mesh::bone_weight_t>& a,
