@@ -214,6 +214,7 @@ struct UmfStatusLine {
 }  // namespace
 
 Matrix SparseMatrix::umfsolve(SparseMatrix& A, Matrix& b) {
+    // Written unspaced: a failed assertion prints this exact text.
     // clang-format off
     assert(A.m==A.n);
     // clang-format on
@@ -247,6 +248,7 @@ Matrix SparseMatrix::umfsolve(SparseMatrix& A, Matrix& b) {
 // --- iterative solvers ------------------------------------------------------------------------
 
 Matrix SparseMatrix::lsqr(Matrix& b, double, int) {
+    // Written unspaced: a failed assertion prints this exact text.
     // clang-format off
     assert(m==b.m);
     // clang-format on
@@ -276,6 +278,7 @@ Matrix SparseMatrix::lsqr(Matrix& b, double, int) {
 }
 
 Matrix SparseMatrix::gaussSeidel(Matrix& b, double tol, int maxIter) {
+    // Written unspaced: a failed assertion prints this exact text.
     // clang-format off
     assert(m==n);
     // clang-format on
