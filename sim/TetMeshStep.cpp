@@ -169,6 +169,30 @@ SparseMatrix stiffnessPattern(const TetMesh& mesh) {
     return K;
 }
 
+// out = Q M for the 12 x Cols row-major matrix M, Q the 12 x 12 block-diagonal form of the 3 x 3
+// row-major R: row i of out mixes rows 3 (i / 3) .. 3 (i / 3) + 2 of M with row i % 3 of R.
+template <int Cols>
+void rotateRows(const double R[9], const double* M, double* out) {
+    for (int i = 0; i < 12; ++i) {
+        const int b = 3 * (i / 3), r = i % 3;
+        for (int j = 0; j < Cols; ++j) {
+            double s = 0.0;
+            for (int c = 0; c < 3; ++c) s += R[3 * r + c] * M[Cols * (b + c) + j];
+            out[Cols * i + j] = s;
+        }
+    }
+}
+
+// out = A x for the 12 x Cols row-major matrix A.
+template <int Cols>
+void multiply(const double* A, const double* x, double out[12]) {
+    for (int i = 0; i < 12; ++i) {
+        double s = 0.0;
+        for (int j = 0; j < Cols; ++j) s += A[Cols * i + j] * x[j];
+        out[i] = s;
+    }
+}
+
 // Co-rotated element quantities for one tetrahedron with rotation R (3 x 3, row-major):
 // Kt = Q K Q^T (12 x 12), f0 = Q (K x0), QP = Q P (12 x 6), Q the block-diagonal form of R.
 // Q has one non-zero 3 x 3 block per block row, so each sum runs over those three terms only,
@@ -179,14 +203,8 @@ struct ElementWork {
 
     void corotate(const Tetrahedron& t, const std::vector<Vec3<float>>& rest) {
         const double* K = t.K.data;
-        for (int i = 0; i < 12; ++i) {
-            const int b = 3 * (i / 3), r = i % 3;
-            for (int j = 0; j < 12; ++j) {
-                double s = 0.0;
-                for (int c = 0; c < 3; ++c) s += R[3 * r + c] * K[12 * (b + c) + j];
-                QK[12 * i + j] = s;
-            }
-        }
+        rotateRows<12>(R, K, QK);
+        // Kt = (Q K) Q^T: column j of Q^T holds row j % 3 of R in block rows 3 (j / 3)...
         for (int i = 0; i < 12; ++i)
             for (int j = 0; j < 12; ++j) {
                 const int b = 3 * (j / 3), r = j % 3;
@@ -196,35 +214,14 @@ struct ElementWork {
             }
         double x0[12];
         t.getVertexVector(rest, x0);
-        for (int i = 0; i < 12; ++i) {
-            double s = 0.0;
-            for (int j = 0; j < 12; ++j) s += K[12 * i + j] * x0[j];
-            Kx0[i] = s;
-        }
-        for (int i = 0; i < 12; ++i) {
-            const int b = 3 * (i / 3), r = i % 3;
-            double s = 0.0;
-            for (int c = 0; c < 3; ++c) s += R[3 * r + c] * Kx0[b + c];
-            f0[i] = s;
-        }
+        multiply<12>(K, x0, Kx0);
+        rotateRows<1>(R, Kx0, f0);
     }
 
     // fp = (Q P) plasticStrain, after the plastic strain has been updated.
     void plasticForce(const Tetrahedron& t) {
-        const double* P = t.P.data;
-        for (int i = 0; i < 12; ++i) {
-            const int b = 3 * (i / 3), r = i % 3;
-            for (int j = 0; j < 6; ++j) {
-                double s = 0.0;
-                for (int c = 0; c < 3; ++c) s += R[3 * r + c] * P[6 * (b + c) + j];
-                QP[6 * i + j] = s;
-            }
-        }
-        for (int i = 0; i < 12; ++i) {
-            double s = 0.0;
-            for (int j = 0; j < 6; ++j) s += QP[6 * i + j] * t.plasticStrain[j];
-            fp[i] = s;
-        }
+        rotateRows<6>(R, t.P.data, QP);
+        multiply<6>(QP, t.plasticStrain.data, fp);
     }
 };
 
