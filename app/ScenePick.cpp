@@ -51,12 +51,25 @@ std::vector<Hit> parseHits(const GLuint* buffer, int hits) {
     return out;
 }
 
-lumo::Vec3<float> unProject(double wx, double wy, double wz, const GLdouble* model,
-                            const GLdouble* proj, const GLint* viewport) {
-    GLdouble ox, oy, oz;
-    gluUnProject(wx, wy, wz, model, proj, viewport, &ox, &oy, &oz);
-    return lumo::Vec3<float>(float(ox), float(oy), float(oz));
-}
+// The viewport and the current model-view and projection matrices, read from OpenGL on
+// construction, for mapping between window coordinates (y upward, depth 0..1) and the world.
+struct WindowTransform {
+    GLint viewport[4];
+    GLdouble model[16];
+    GLdouble proj[16];
+
+    WindowTransform() {
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        glGetDoublev(GL_MODELVIEW_MATRIX, model);
+        glGetDoublev(GL_PROJECTION_MATRIX, proj);
+    }
+
+    lumo::Vec3<float> unProject(double wx, double wy, double wz) const {
+        GLdouble ox, oy, oz;
+        gluUnProject(wx, wy, wz, model, proj, viewport, &ox, &oy, &oz);
+        return lumo::Vec3<float>(float(ox), float(oy), float(oz));
+    }
+};
 
 }  // namespace
 
@@ -71,14 +84,10 @@ void Scene::selectHandleForView(InteractiveCameraView* view, int button, int dow
     int hits = glRenderMode(GL_RENDER);
 
     // The projection still holds the pick matrix: the viewport's centre is the pressed pixel.
-    GLint viewport[4];
-    GLdouble model[16], proj[16];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    glGetDoublev(GL_MODELVIEW_MATRIX, model);
-    glGetDoublev(GL_PROJECTION_MATRIX, proj);
+    const WindowTransform pick;
     const int cx = view->width() / 2, cy = view->height() / 2;
-    lumo::Vec3<float> farPoint = unProject(cx, cy, 1.0, model, proj, viewport);
-    lumo::Vec3<float> nearPoint = unProject(cx, cy, 0.0001, model, proj, viewport);
+    lumo::Vec3<float> farPoint = pick.unProject(cx, cy, 1.0);
+    lumo::Vec3<float> nearPoint = pick.unProject(cx, cy, 0.0001);
 
     // The nearest hit whose element the pick ray really crosses; t is where the ray enters it.
     int best = -1;
@@ -121,14 +130,11 @@ void Scene::moveHandleForView(InteractiveCameraView* view, int x, int y) {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     view->applyModelview();
-    GLint viewport[4];
-    GLdouble model[16], proj[16];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    glGetDoublev(GL_MODELVIEW_MATRIX, model);
-    glGetDoublev(GL_PROJECTION_MATRIX, proj);
+    const WindowTransform w;
     GLdouble wx, wy, wz;
-    gluProject(handle.pos.x, handle.pos.y, handle.pos.z, model, proj, viewport, &wx, &wy, &wz);
-    handle.pos = unProject(x, view->height() - y, wz, model, proj, viewport);
+    gluProject(handle.pos.x, handle.pos.y, handle.pos.z, w.model, w.proj, w.viewport, &wx, &wy,
+               &wz);
+    handle.pos = w.unProject(x, view->height() - y, wz);
 }
 
 void Scene::convertHandleToSpring() {
