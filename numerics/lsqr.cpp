@@ -166,6 +166,12 @@ V* alloc_vec(long n, const char* recordMsg, const char* elementMsg) {
     return v;
 }
 
+// A vector that is part of one of the solver's records; either failed allocation ends the
+// program with the record's message for it.
+dvec* alloc_part(long n, const char* msg) {
+    return alloc_vec<dvec, double>(n, msg, msg);
+}
+
 template <class V>
 void free_vec(V* v) {
     if (!v) return;
@@ -201,13 +207,10 @@ void free_dvec(dvec* v) {
 lsqr_input* alloc_lsqr_in(long m, long n) {
     lsqr_input* in = (lsqr_input*)checked_malloc(
         sizeof(lsqr_input), "lsqr: input structure allocation failure in function alloc_lsqr_in()");
-    in->rhs_vec = alloc_dvec(m);
-    if (!in->rhs_vec)
-        lsqr_error(
-            "lsqr: right hand side vector 'b' allocation failure in function alloc_lsqr_in()", -1);
-    in->sol_vec = alloc_dvec(n);
-    if (!in->sol_vec)
-        lsqr_error("lsqr: solution vector 'x' allocation failure in function alloc_lsqr_in()", -1);
+    in->rhs_vec = alloc_part(
+        m, "lsqr: right hand side vector 'b' allocation failure in function alloc_lsqr_in()");
+    in->sol_vec =
+        alloc_part(n, "lsqr: solution vector 'x' allocation failure in function alloc_lsqr_in()");
     return in;
 }
 
@@ -223,10 +226,8 @@ lsqr_output* alloc_lsqr_out(long /*m*/, long n) {
         sizeof(lsqr_output),
         "lsqr: output structure allocation failure in function alloc_lsqr_out()");
     out->sol_vec = nullptr;
-    out->std_err_vec = alloc_dvec(n);
-    if (!out->std_err_vec)
-        lsqr_error(
-            "lsqr: standard error vector 'e' allocation failure in function alloc_lsqr_out()", -1);
+    out->std_err_vec = alloc_part(
+        n, "lsqr: standard error vector 'e' allocation failure in function alloc_lsqr_out()");
     return out;
 }
 
@@ -239,17 +240,12 @@ void free_lsqr_out(lsqr_output* out) {
 lsqr_work* alloc_lsqr_wrk(long /*m*/, long n) {
     lsqr_work* work = (lsqr_work*)checked_malloc(
         sizeof(lsqr_work), "lsqr: work structure allocation failure in function alloc_lsqr_wrk()");
-    work->bidiag_wrk_vec = alloc_dvec(n);
-    if (!work->bidiag_wrk_vec)
-        lsqr_error(
-            "lsqr: bidiagonalization work vector 'v' allocation failure in function "
-            "alloc_lsqr_wrk()",
-            -1);
-    work->srch_dir_vec = alloc_dvec(n);
-    if (!work->srch_dir_vec)
-        lsqr_error(
-            "lsqr: search direction vector 'w' allocation failure in function alloc_lsqr_wrk()",
-            -1);
+    work->bidiag_wrk_vec =
+        alloc_part(n,
+                   "lsqr: bidiagonalization work vector 'v' allocation failure in function "
+                   "alloc_lsqr_wrk()");
+    work->srch_dir_vec = alloc_part(
+        n, "lsqr: search direction vector 'w' allocation failure in function alloc_lsqr_wrk()");
     return work;
 }
 
