@@ -291,14 +291,13 @@ Matrix SparseMatrix::gaussSeidel(Matrix& b, double tol, int maxIter) {
     for (int k = 0; k < nz; ++k) ++rowStart[i[k] + 1];
     for (int r = 0; r < m; ++r) rowStart[r + 1] += rowStart[r];
     std::vector<int> rowCol(nz), rowSlot(nz), fill(rowStart.begin(), rowStart.end() - 1);
-    int tot = 0;
     for (int c = 0; c < n; ++c)
-        for (int k = p[c]; k < p[c + 1]; ++k, ++tot) {
+        for (int k = p[c]; k < p[c + 1]; ++k) {
             const int slot = fill[i[k]]++;
             rowCol[slot] = c;
             rowSlot[slot] = k;
         }
-    std::printf("tot is %d/%d\n", tot, nz);
+    std::printf("tot is %d/%d\n", p[n], nz);  // entries indexed, entries stored
 
     for (int sweep = 0; sweep < maxIter; ++sweep) {
         double change = 0.0;
