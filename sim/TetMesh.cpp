@@ -76,10 +76,11 @@ void TetMesh::buildTetrahedron() {
     // reported once and left out of the search.
     std::vector<char> usable(tris.size(), 1);
     int bad = 0;
-    for (size_t t = 0; t < tris.size(); ++t)
+    for (size_t t = 0; t < tris.size(); ++t) {
         for (int k = 0; k < 3; ++k)
             if (tris[t].vi[k] < 0 || tris[t].vi[k] >= N) usable[t] = 0;
-    for (char u : usable) bad += !u;
+        bad += !usable[t];
+    }
     if (bad)
         fprintf(stderr, "tetrahedron faces: %d face(s) name a vertex outside 1..%d, ignored\n", bad,
                 N);
