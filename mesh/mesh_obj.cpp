@@ -74,16 +74,17 @@ FloatScan scanFloat(const char*& p, float& out) {
     return FloatScan::ok;
 }
 
-// Reads up to n (1..4) floats like sscanf(text, fmt, ...) with fmt = "%f %f ..." of n fields;
-// returns the conversion count.
-int scanFloats(const char* text, int n, float (&out)[4], const char* fmt) {
+// Reads up to n (1..4) floats like sscanf(text, "%f %f ...") with n fields; returns the
+// conversion count.
+int scanFloats(const char* text, int n, float (&out)[4]) {
+    static const char* const kForms[5] = {"", "%f", "%f %f", "%f %f %f", "%f %f %f %f"};
     const char* p = text;
     int count = 0;
     for (; count < n; ++count) {
         FloatScan r = scanFloat(p, out[count]);
         if (r == FloatScan::fail) return count;
         if (r == FloatScan::unsure)
-            return std::sscanf(text, fmt, &out[0], &out[1], &out[2], &out[3]);
+            return std::sscanf(text, kForms[n], &out[0], &out[1], &out[2], &out[3]);
     }
     return count;
 }
@@ -172,7 +173,7 @@ void ObjReader::vertexWeight(const char* text, const char* path) {
 
 void ObjReader::sphere(const char* text) {
     float s[4];
-    if (scanFloats(text, 4, s, "%f %f %f %f") != 4) return;
+    if (scanFloats(text, 4, s) != 4) return;
     Mesh::bounding_sphere_t sp;
     sp.center = sp.restCenter = lumo::Vec3<float>(s[0], s[1], s[2]);
     sp.radius = s[3];
@@ -234,17 +235,17 @@ bool readLines(FILE* f, const char* path, Mesh& mesh, ObjReader& reader,
         if ((c0 == 'f' || c0 == 'F') && c1 == ' ') {
             reader.face(line + 2);
         } else if (c0 == 'v' && c1 == 't') {
-            if (scanFloats(line + 2, 2, x, "%f %f") < 2)
+            if (scanFloats(line + 2, 2, x) < 2)
                 failure = "error reading tvert";
             else
                 mesh.tvert.push_back(lumo::Vec3<float>(x[0], x[1], 1.0f));
         } else if (c0 == 'v' && c1 == 'n') {
-            if (scanFloats(line + 2, 3, x, "%f %f %f") < 3)
+            if (scanFloats(line + 2, 3, x) < 3)
                 failure = "error reading vn";
             else
                 mesh.norm.push_back(unit(lumo::Vec3<float>(x[0], x[1], x[2])));
         } else if (c0 == 'v' && c1 == ' ') {
-            if (scanFloats(line + 1, 3, x, "%f %f %f") < 3)
+            if (scanFloats(line + 1, 3, x) < 3)
                 failure = "error reading vert";
             else {
                 mesh.vert.push_back(lumo::Vec3<float>(x[0], x[1], x[2]));
