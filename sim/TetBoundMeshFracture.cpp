@@ -21,7 +21,9 @@ struct Crossings {
     int nv = 0;
 };
 
-// (1 - t) a + t b.
+// (1 - t) a + t b. The crossing tests below take the point in this form for closeness to
+// edges and corners, and as a + (b - a) t for the inside test; the two forms round differently
+// in single precision, and each test keeps its own.
 lumo::Vec3<float> lerp(const lumo::Vec3<float>& a, const lumo::Vec3<float>& b, double t) {
     return a * (1.0 - t) + b * t;
 }
