@@ -8,6 +8,8 @@
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 #include "app/Camera.h"
 #include "app/Scene.h"
 #include "app/glframe/fbo.h"
@@ -24,7 +26,9 @@ class TestView : public InteractiveCameraView {
 };
 
 std::string writeFile(const std::string& name, const std::string& text) {
-    const std::string path = testing::TempDir() + name;
+    // Each case runs in its own process, possibly alongside the others: the process id keeps their
+    // files apart.
+    const std::string path = testing::TempDir() + std::to_string(getpid()) + "_" + name;
     std::ofstream(path) << text;
     return path;
 }
