@@ -20,7 +20,15 @@ TetBoundMesh::TetBoundMesh()
     : drawBindings(false), drawVertexNumbers(false), material(new Material()) {}
 
 bool TetBoundMesh::isInside(int tetVertex) const {
-    return tetVertex >= 0 && tetVertex < int(insideFlags.size()) && insideFlags[tetVertex];
+    const int flagged = int(insideFlags.size());
+    if (tetMesh) {
+        // A copy sits at its original's rest position, so it shares the original's side of the
+        // surface; follow copies of copies back to a vertex flagged at binding time.
+        const std::vector<int>& from = tetMesh->copiedFrom;
+        while (tetVertex >= flagged && tetVertex < int(from.size()) && from[tetVertex] < tetVertex)
+            tetVertex = from[tetVertex];
+    }
+    return tetVertex >= 0 && tetVertex < flagged && insideFlags[tetVertex];
 }
 
 namespace {
