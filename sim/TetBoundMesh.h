@@ -51,8 +51,8 @@ class TetBoundMesh : public Mesh {
     // on standard error).
     void bindToTets(const boost::shared_ptr<TetMesh>& tm);
 
-    // Gives every tetrahedron that carries no surface triangle spanning several tetrahedra its
-    // own copies of the vertices it shares (appended to tetMesh's vert, restVert, velocities).
+    // Gives every tetrahedron that carries no surface triangle or quad spanning several
+    // tetrahedra its own copies of the vertices it shares (TetMesh::appendVertexCopy).
     // Without a bound tetrahedral mesh, or with a surface that has no faces at all, it does
     // nothing.
     void splitSuperfluousEdges();

@@ -178,6 +178,19 @@ TEST(TetBoundMesh, DetachesTetrahedraNoSurfaceTriangleTies) {
     }
 }
 
+TEST(TetBoundMesh, QuadsTieTetrahedraAsTheirTwoTrianglesDo) {
+    std::string detached[2];
+    for (int quads = 0; quads < 2; ++quads) {
+        boost::shared_ptr<TetMesh> tm = tetmeshes::makeMesh(tetmeshes::gridCube(2, false));
+        TetBoundMesh s;
+        boundmeshes::makeBoxSurface(s, V3(0.3f, 0.3f, 0.3f), V3(1.7f, 1.7f, 1.7f), 2, quads);
+        captureStdout([&] { s.bindToTets(tm); });
+        detached[quads] = captureStdout([&] { s.splitSuperfluousEdges(); });
+    }
+    // The same 16 of the 40 tetrahedra either way (untied quads would detach nearly all).
+    EXPECT_EQ(detached[1], detached[0]);
+}
+
 TEST(TetBoundMesh, NoTetrahedraToBindToDropsTheSurface) {
     boost::shared_ptr<TetMesh> tm(new TetMesh(Tetrahedron::Material()));
     TetBoundMesh s;
