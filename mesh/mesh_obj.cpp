@@ -99,6 +99,12 @@ int scanIntIntFloat(const char* text, int& a, int& b, float& w) {
     return r == FloatScan::ok ? 3 : 2;
 }
 
+// The 0-based index of a 1-based file index. INT_MIN has no 0-based int: it stays INT_MIN, out
+// of range like every other negative index.
+inline int zeroBased(int fileIndex) {
+    return fileIndex == INT_MIN ? INT_MIN : fileIndex - 1;
+}
+
 // The conversion count of sscanf(text, form) for a face form of `groups` corners of `per` ints
 // joined by '/', corners separated by white space. Values go to out in reading order.
 int scanCorners(const char* text, int groups, int per, int* out) {
@@ -143,9 +149,9 @@ void ObjReader::face(const char* text) {
     if (per != 3) withoutNormals = true;
     int vi[4], ni[4], tci[4];
     for (int k = 0; k < kGroups[form]; ++k) {
-        vi[k] = f[k * per] - 1;
-        tci[k] = per >= 2 ? f[k * per + 1] - 1 : 0;
-        ni[k] = per == 3 ? f[k * per + 2] - 1 : vi[k];
+        vi[k] = zeroBased(f[k * per]);
+        tci[k] = per >= 2 ? zeroBased(f[k * per + 1]) : 0;
+        ni[k] = per == 3 ? zeroBased(f[k * per + 2]) : vi[k];
     }
     if (kGroups[form] == 4) {
         Mesh::Face q;
@@ -184,7 +190,8 @@ void ObjReader::sphereWeight(const char* text) {
     int s, bone;
     float w;
     if (scanIntIntFloat(text, s, bone, w) != 3) return;
-    if (unsigned(s - 1) >= mesh.spheres.size()) {
+    // In unsigned arithmetic 0 and every negative index wrap to values past the list.
+    if (unsigned(s) - 1u >= mesh.spheres.size()) {
         std::fprintf(stderr, "ERROR: sphere weights are going to be wrong, fix this loader\n");
         return;
     }
@@ -194,10 +201,9 @@ void ObjReader::sphereWeight(const char* text) {
 // Interactions are stored as shorts, so spheres past SHRT_MAX cannot take part in one.
 void ObjReader::sphereInteraction(const char* text) {
     const char* p = text;
-    int a, b;
-    if (!scanInt(p, a) || !scanInt(p, b)) return;
-    --a;
-    --b;
+    int fileA, fileB;
+    if (!scanInt(p, fileA) || !scanInt(p, fileB)) return;
+    const long a = long(fileA) - 1, b = long(fileB) - 1;  // wider: INT_MIN - 1 is no int
     const long n = std::min<long>(long(mesh.spheres.size()), long(SHRT_MAX) + 1);
     if (a < 0 || b < 0 || a >= n || b >= n) {
         std::fprintf(stderr,
@@ -205,7 +211,7 @@ void ObjReader::sphereInteraction(const char* text) {
                      "definitions");
         return;
     }
-    std::printf("got sphere interaction %d %d\n", a, b);
+    std::printf("got sphere interaction %d %d\n", int(a), int(b));
     mesh.spheres[a].interactions.push_back(static_cast<short>(b));
     mesh.spheres[b].interactions.push_back(static_cast<short>(a));
 }
