@@ -5,6 +5,7 @@
 #include <charconv>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <type_traits>
 
@@ -229,15 +230,30 @@ struct FileCloser {
     void operator()(FILE* f) const { std::fclose(f); }
 };
 
+// The 1-based number of the file's line holding the piece just read by fgets (`piece`), counted
+// again from the start of f: only a failed read needs it, so reading pays nothing for it.
+long lineNumberOf(FILE* f, const char* piece) {
+    const long start = std::ftell(f) - long(std::strlen(piece));
+    std::rewind(f);
+    long number = 1;
+    for (long i = 0; i < start; ++i) {
+        const int c = std::fgetc(f);
+        if (c == EOF) break;
+        if (c == '\n') ++number;
+    }
+    return number;
+}
+
 // Reads the lines of f (in pieces of at most 1023 characters, each piece classified as a line
-// of its own). Returns false after printing the message of a malformed v, vt or vn line.
+// of its own). Returns false after printing the message of a malformed v, vt or vn line, with
+// one more line on standard error naming the file and the line number.
 bool readLines(FILE* f, const char* path, Mesh& mesh, ObjReader& reader,
                std::vector<std::string>* unknownLines) {
     char line[1024];
     float x[4];
     while (std::fgets(line, sizeof line, f)) {
         const char c0 = line[0], c1 = line[1];
-        const char* failure = nullptr;
+        const char* failure = nullptr;  // the message of a malformed v, vt or vn line
         if ((c0 == 'f' || c0 == 'F') && c1 == ' ') {
             reader.face(line + 2);
         } else if (c0 == 'v' && c1 == 't') {
@@ -272,6 +288,9 @@ bool readLines(FILE* f, const char* path, Mesh& mesh, ObjReader& reader,
         }
         if (failure) {
             std::puts(failure);
+            const char* tag = c1 == 't' ? "vt" : c1 == 'n' ? "vn" : "v";
+            std::fprintf(stderr, "%s:%ld: malformed %s line; the file is not read\n", path,
+                         lineNumberOf(f, line), tag);
             return false;
         }
     }
@@ -347,26 +366,37 @@ void cleanInteractions(Mesh& mesh) {
     std::puts("done cleaning");
 }
 
+// Empties every list that a read fills (the vertex-element array is not the reader's).
+void clearContents(Mesh& mesh) {
+    mesh.restVert.clear();
+    mesh.vert.clear();
+    mesh.tvert.clear();
+    mesh.norm.clear();
+    mesh.faces.clear();
+    mesh.tris.clear();
+    mesh.spheres.clear();
+    mesh.boneWeights.clear();
+}
+
 }  // namespace
 
 int Mesh::loadobj(const char* path, std::vector<std::string>* unknownLines) {
     // restVert is cleared too, so that a failed read never leaves the rest pose of an earlier
     // mesh behind; a successful read copies vert into it.
-    restVert.clear();
-    vert.clear();
-    tvert.clear();
-    norm.clear();
-    faces.clear();
-    tris.clear();
-    spheres.clear();
-    boneWeights.clear();
+    clearContents(*this);
     std::unique_ptr<FILE, FileCloser> file(std::fopen(path, "r"));
     if (!file) return 0;
     // A large stdio buffer: the reader is bound by per-line overhead on big files.
     std::setvbuf(file.get(), nullptr, _IOFBF, 1 << 20);
 
     ObjReader reader{*this};
-    if (!readLines(file.get(), path, *this, reader, unknownLines)) return 0;
+    if (!readLines(file.get(), path, *this, reader, unknownLines)) {
+        // A half-read mesh (faces naming vertices never read, no rest pose, no normals) is
+        // safe for no caller: a file that fails partway leaves the mesh as one that cannot be
+        // opened does, so every caller goes on as for a missing file.
+        clearContents(*this);
+        return 0;
+    }
     file.reset();
 
     const bool hadTex = !tvert.empty();
