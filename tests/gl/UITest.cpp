@@ -1,6 +1,6 @@
 // CountedRef counting, UI::drawString through the bitmap font and through the installed
 // texture font (Vera), and UI::setFont's sharing of font data.
-#include "app/ui/UI.h"
+#include "platform/ui/UI.h"
 #include "tests/support/gl/GLTestWindow.h"
 
 #include <GL/freeglut.h>
