@@ -1,7 +1,6 @@
 // Helpers shared by the numerics tests: matrices from lists, seeded random matrices, element-wise
 // comparison, rotations about the axes and capture of what a call prints.
-#ifndef TETLAB_TESTS_NUMERICS_TESTUTIL_H
-#define TETLAB_TESTS_NUMERICS_TESTUTIL_H
+#pragma once
 
 #include <gtest/gtest.h>
 
@@ -89,5 +88,3 @@ inline std::string captureStderr(const std::function<void()>& f) {
 }
 
 }  // namespace testutil
-
-#endif  // TETLAB_TESTS_NUMERICS_TESTUTIL_H
