@@ -1,6 +1,6 @@
 // Tests for the dense matrix core: shared storage and its counters, factories, shape operations,
 // arithmetic and the size_mismatch messages.
-#include "tests/numerics/NumericsTestUtil.h"
+#include "tests/support/NumericsTestUtil.h"
 
 using lumo::Matrix;
 using testutil::captureStdout;

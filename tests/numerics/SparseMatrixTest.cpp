@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "numerics/sparsematrix.h"
-#include "tests/numerics/NumericsTestUtil.h"
+#include "tests/support/NumericsTestUtil.h"
 
 using lumo::Matrix;
 using lumo::SparseMatrix;

@@ -4,24 +4,17 @@
 
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <string>
+
+#include "tests/support/Capture.h"
+#include "tests/support/TempFile.h"
 
 using lumo::Image;
 
 namespace {
-// A file name in /tmp unique to this process, removed by the destructor.
-struct TempFile {
-    std::string path = "/tmp/imagetest_" + std::to_string(getpid()) + ".png";
-    ~TempFile() { std::remove(path.c_str()); }
-};
-
 std::string readErr(Image<unsigned char>& img, const char* path) {
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(img.read(path));
-    return testing::internal::GetCapturedStderr();
+    return testsupport::captureStderr([&] { EXPECT_FALSE(img.read(path)); });
 }
 }  // namespace
 
@@ -55,10 +48,10 @@ TEST(Image, ReadsPngTopRowFirstAndFailsCleanly) {
         pixels[3 * k + 1] = 100 * (k / 3);
         pixels[3 * k + 2] = 7;
     }
-    TempFile file;
-    ASSERT_TRUE(stbi_write_png(file.path.c_str(), 3, 2, 3, pixels, 9));
+    const testsupport::TempFile file("image.png");
+    ASSERT_TRUE(stbi_write_png(file.c_str(), 3, 2, 3, pixels, 9));
     Image<unsigned char> img;
-    EXPECT_TRUE(img.read(file.path.c_str()));
+    EXPECT_TRUE(img.read(file.c_str()));
     ASSERT_TRUE(img.w == 3 && img.h == 2 && img.nchannels == 3);
     EXPECT_EQ(std::string(img.data, img.data + 18), std::string(pixels, pixels + 18));
 
@@ -67,11 +60,8 @@ TEST(Image, ReadsPngTopRowFirstAndFailsCleanly) {
     EXPECT_EQ(err.rfind("Image: cannot read \"/nonexistent/dir/missing.png\": ", 0), 0u) << err;
     EXPECT_EQ(err.back(), '\n');
     EXPECT_TRUE(img.w == 0 && img.h == 0 && img.data == nullptr);
-    FILE* f = fopen(file.path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    fputs("not an image at all", f);
-    fclose(f);
-    EXPECT_NE(readErr(img, file.path.c_str()).find("cannot read"), std::string::npos);
+    file.write("not an image at all");
+    EXPECT_NE(readErr(img, file.c_str()).find("cannot read"), std::string::npos);
     EXPECT_EQ(img.size(), 0u);
 }
 
@@ -101,15 +91,15 @@ TEST(Image, FormatTablesAndPow2Mode) {
     const GLenum formats[] = {0, GL_LUMINANCE, GL_LUMINANCE_ALPHA, GL_RGB, GL_RGBA, 0};
     for (int n = 0; n <= 5; ++n) EXPECT_EQ(lumo::channelToGL(n), formats[n]) << n;
 
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(lumo::typeToGL<unsigned char>(), GLenum(GL_UNSIGNED_BYTE));
-    EXPECT_EQ(lumo::typeToGL<float>(), GLenum(GL_FLOAT));
-    EXPECT_EQ(lumo::typeToGL<unsigned short>(), GLenum(GL_UNSIGNED_SHORT));
-    EXPECT_EQ(lumo::typeToGL<unsigned int>(), GLenum(GL_UNSIGNED_INT));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(lumo::typeToGL<double>(), 0u);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Unhandled type in typeToGL()\n");
+    EXPECT_EQ(testsupport::captureStderr([] {
+                  EXPECT_EQ(lumo::typeToGL<unsigned char>(), GLenum(GL_UNSIGNED_BYTE));
+                  EXPECT_EQ(lumo::typeToGL<float>(), GLenum(GL_FLOAT));
+                  EXPECT_EQ(lumo::typeToGL<unsigned short>(), GLenum(GL_UNSIGNED_SHORT));
+                  EXPECT_EQ(lumo::typeToGL<unsigned int>(), GLenum(GL_UNSIGNED_INT));
+              }),
+              "");
+    EXPECT_EQ(testsupport::captureStderr([] { EXPECT_EQ(lumo::typeToGL<double>(), 0u); }),
+              "Unhandled type in typeToGL()\n");
 
     EXPECT_EQ(int(lumo::imageGetPow2Mode()), -1);  // undecided until set
     for (int m : {0, 1}) {                         // 0: resize ("on"), 1: no resizing ("off")

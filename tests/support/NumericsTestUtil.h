@@ -6,13 +6,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <functional>
 #include <initializer_list>
 #include <random>
 #include <string>
 
 #include "numerics/matrix.h"
+#include "tests/support/Capture.h"
 
 namespace testutil {
 
@@ -74,17 +73,7 @@ inline Matrix rotZ(double a) {
     return rotAxis(2, a);
 }
 
-inline std::string captureStdout(const std::function<void()>& f) {
-    testing::internal::CaptureStdout();
-    f();
-    fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
-
-inline std::string captureStderr(const std::function<void()>& f) {
-    testing::internal::CaptureStderr();
-    f();
-    return testing::internal::GetCapturedStderr();
-}
+using testsupport::captureStderr;
+using testsupport::captureStdout;
 
 }  // namespace testutil
