@@ -28,23 +28,22 @@ void buildIncidence(const std::vector<Tetrahedron>& tets, int n, TetMesh::StepWo
         for (int k = 0; k < 4; ++k) w.incElem[fill[tets[e].verts[k]]++] = int(4 * e + k);
 }
 
-}  // namespace
-
-void buildStepPattern(const TetMesh& mesh, TetMesh::StepWork& w) {
-    const int n = int(mesh.vert.size());
-    const std::vector<Tetrahedron>& tets = mesh.tets;
-    // The pattern depends only on the vertex count and the elements' vertex lists: when both
-    // are those of the last build (no fracture since), it stands as it is.
+// True when w's pattern was built for n vertices and these elements' vertex lists, on which
+// alone it depends; otherwise records them for the build that follows.
+bool patternIsCurrent(const std::vector<Tetrahedron>& tets, int n, TetMesh::StepWork& w) {
     bool same = n == w.nVerts && w.elementVerts.size() == 4 * tets.size();
     for (size_t e = 0; same && e < tets.size(); ++e)
         for (int k = 0; k < 4; ++k) same = same && w.elementVerts[4 * e + k] == tets[e].verts[k];
-    if (same) return;
+    if (same) return true;
     w.elementVerts.resize(4 * tets.size());
     for (size_t e = 0; e < tets.size(); ++e)
         for (int k = 0; k < 4; ++k) w.elementVerts[4 * e + k] = tets[e].verts[k];
-    buildIncidence(tets, n, w);
-    // Neighbours of each vertex through its elements, each once (the mark), ascending:
-    // entries nbStart[v] .. nbStart[v+1]-1 of neighbours.
+    return false;
+}
+
+// Neighbours of each vertex through its elements (itself included), each once thanks to the
+// marks, ascending: entries nbStart[v] .. nbStart[v+1]-1 of neighbours.
+void buildNeighbours(const std::vector<Tetrahedron>& tets, int n, TetMesh::StepWork& w) {
     w.mark.assign(n, -1);
     w.nbStart.resize(n + 1);
     w.nbStart[0] = 0;
@@ -64,6 +63,16 @@ void buildStepPattern(const TetMesh& mesh, TetMesh::StepWork& w) {
         std::sort(w.neighbours.begin() + first, w.neighbours.end());
         w.nbStart[v + 1] = int(w.neighbours.size());
     }
+}
+
+}  // namespace
+
+void buildStepPattern(const TetMesh& mesh, TetMesh::StepWork& w) {
+    const int n = int(mesh.vert.size());
+    const std::vector<Tetrahedron>& tets = mesh.tets;
+    if (patternIsCurrent(tets, n, w)) return;
+    buildIncidence(tets, n, w);
+    buildNeighbours(tets, n, w);
     // Columns 3v .. 3v+2 each list rows 3u .. 3u+2 of every neighbour u; the slots of each
     // element's blocks follow from the neighbours' positions in the list of v.
     w.nVerts = n;
