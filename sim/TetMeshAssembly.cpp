@@ -233,8 +233,11 @@ void systemAndRightHandSide(const TetMesh& mesh, TetMesh::StepWork& w, double dt
     Kx.assign(N, 0.0);
     for (int v = 0; v < n; ++v) {
         const int first = w.nbStart[v], deg = w.nbStart[v + 1] - first;
+        // A vertex in no element has only its own block, of explicit zeros that K does not
+        // hold: it adds nothing to K x (not even when its position is not finite).
+        const bool lone = w.incStart[v] == w.incStart[v + 1];
         for (int c = 0; c < 3; ++c) {
-            const double xc = mesh.vert[v][c];
+            const double xc = lone ? 0.0 : double(mesh.vert[v][c]);
             double* a = &w.A[w.p[3 * v + c]];
             for (int k = 0; k < deg; ++k) {
                 const double* col = &w.Kb[9 * (first + k) + 3 * c];
