@@ -155,9 +155,21 @@ struct ElementWork {
         rotateRows<1>(R, Kx0, f0);
     }
 
+    // Without plastic strain fp is zero (P e sums only zero products), and P, a twelfth of
+    // the element's data, stays unread.
     void plasticForce(const Tetrahedron& t) {
+        if (!hasPlasticStrain(t)) {
+            std::fill(fp, fp + 12, 0.0);
+            return;
+        }
         multiply<6>(t.P.data, t.plasticStrain.data, Pe);
         rotateRows<1>(R, Pe, fp);
+    }
+
+    static bool hasPlasticStrain(const Tetrahedron& t) {
+        for (int r = 0; r < 6; ++r)
+            if (t.plasticStrain[r] != 0.0) return true;
+        return false;
     }
 };
 
@@ -185,8 +197,9 @@ void scatter(TetMesh::StepWork& w, int e, const Tetrahedron& t, const ElementWor
 // thousands of elements the loop is bound by these memory accesses, not by its arithmetic.
 void prefetchElement(const TetMesh::StepWork& w, int e, const Tetrahedron& t) {
     for (int k = 0; k < 144; k += 8) __builtin_prefetch(t.K.data + k);
+    const bool plastic = ElementWork::hasPlasticStrain(t);
     for (int k = 0; k < 72; k += 8) {
-        __builtin_prefetch(t.P.data + k);
+        if (plastic) __builtin_prefetch(t.P.data + k);
         __builtin_prefetch(t.B.data + k);
     }
     const int* slot = &w.blockSlot[16 * e];
