@@ -108,7 +108,7 @@ namespace {
 // out = Q M for the 12 x Cols row-major matrix M, Q the 12 x 12 block-diagonal form of the 3 x 3
 // row-major R: row 3a + r of out is sum_c R(r, c) row 3a + c of M, summed in increasing c.
 template <int Cols>
-void rotateRows(const double R[9], const double* M, double* out) {
+void rotateRows(const double* __restrict R, const double* __restrict M, double* __restrict out) {
     for (int a = 0; a < 4; ++a) {
         const double* m0 = M + Cols * 3 * a;
         const double* m1 = m0 + Cols;
@@ -136,19 +136,17 @@ void multiply(const double* A, const double* x, double out[12]) {
 // one non-zero 3 x 3 block per block row, so each sum runs over those three terms only.
 struct ElementWork {
     double R[9], Rt[9];
-    double QK[144], Kt[144], Kx0[12], f0[12], Pe[12], fp[12];
+    // KtT is Kt transposed: KtT(j, i) = Kt(i, j).
+    double QK[144], QKT[144], KtT[144], Kx0[12], f0[12], Pe[12], fp[12];
 
     void corotate(const Tetrahedron& t, const std::vector<Vec3<float>>& rest) {
         const double* K = t.K.data;
         rotateRows<12>(R, K, QK);
-        // Kt = (Q K) Q^T: entry (i, 3b + r) is sum_c QK(i, 3b + c) R(r, c).
-        for (int i = 0; i < 12; ++i) {
-            const double* q = QK + 12 * i;
-            double* o = Kt + 12 * i;
-            for (int b = 0; b < 12; b += 3)
-                for (int r = 0; r < 3; ++r)
-                    o[b + r] = q[b] * R[3 * r] + q[b + 1] * R[3 * r + 1] + q[b + 2] * R[3 * r + 2];
-        }
+        // Kt = (Q K) Q^T has entry (i, 3b + r) = sum_c R(r, c) QK(i, 3b + c), which is entry
+        // (3b + r, i) of Q (Q K)^T: the same products in the same order, on contiguous rows.
+        for (int i = 0; i < 12; ++i)
+            for (int j = 0; j < 12; ++j) QKT[12 * j + i] = QK[12 * i + j];
+        rotateRows<12>(R, QKT, KtT);
         double x0[12];
         t.getVertexVector(rest, x0);
         multiply<12>(K, x0, Kx0);
@@ -181,9 +179,10 @@ void scatter(TetMesh::StepWork& w, int e, const Tetrahedron& t, const ElementWor
     for (int a = 0; a < 4; ++a)
         for (int b = 0; b < 4; ++b) {
             double* block = &w.Kb[slot[4 * a + b]];
-            const double* kt = ew.Kt + 12 * 3 * a + 3 * b;
-            for (int c = 0; c < 3; ++c)
-                for (int r = 0; r < 3; ++r) block[3 * c + r] += kt[12 * r + c];
+            for (int c = 0; c < 3; ++c) {
+                const double* kt = ew.KtT + 12 * (3 * b + c) + 3 * a;  // Kt(3a + r, 3b + c)
+                for (int r = 0; r < 3; ++r) block[3 * c + r] += kt[r];
+            }
         }
     for (int i = 0; i < 12; ++i) {
         const int row = 3 * t.verts[i / 3] + i % 3;
