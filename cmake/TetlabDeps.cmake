@@ -34,8 +34,11 @@ find_package(OpenGL REQUIRED COMPONENTS OpenGL)
 find_package(GLUT REQUIRED)
 find_package(GLEW REQUIRED)
 
-# FreeType for the texture font; stb for image reading (libstb.so holds the implementations).
+# FreeType for the texture font; libpng and libjpeg-turbo for image reading; stb for image
+# resampling (libstb.so holds the implementations) and, in the tests, image writing.
 find_package(Freetype REQUIRED)
+find_package(PNG REQUIRED)
+find_package(JPEG REQUIRED)
 find_path(STB_INCLUDE_DIR stb_image.h PATH_SUFFIXES stb REQUIRED)
 find_library(STB_LIBRARY stb REQUIRED)
 add_library(tetlab_stb INTERFACE)

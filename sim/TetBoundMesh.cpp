@@ -20,7 +20,15 @@ TetBoundMesh::TetBoundMesh()
     : drawBindings(false), drawVertexNumbers(false), material(new Material()) {}
 
 bool TetBoundMesh::isInside(int tetVertex) const {
-    return tetVertex >= 0 && tetVertex < int(insideFlags.size()) && insideFlags[tetVertex];
+    const int flagged = int(insideFlags.size());
+    if (tetMesh) {
+        // A copy sits at its original's rest position, so it shares the original's side of the
+        // surface; follow copies of copies back to a vertex flagged at binding time.
+        const std::vector<int>& from = tetMesh->copiedFrom;
+        while (tetVertex >= flagged && tetVertex < int(from.size()) && from[tetVertex] < tetVertex)
+            tetVertex = from[tetVertex];
+    }
+    return tetVertex >= 0 && tetVertex < flagged && insideFlags[tetVertex];
 }
 
 namespace {
@@ -102,19 +110,33 @@ void TetBoundMesh::bindToTets(const boost::shared_ptr<TetMesh>& tm) {
     }
 }
 
+namespace {
+
+// Sets used[] for the tetrahedra that the n corners (surface vertex indices) of one face are
+// bound to, when those are not all the same tetrahedron.
+void markSpannedTets(const std::vector<TetBoundMesh::TetBinding>& bindings, const int* corners,
+                     int n, std::vector<bool>& used) {
+    const int t0 = bindings[corners[0]].tet;
+    for (int c = 1; c < n; ++c) {
+        if (bindings[corners[c]].tet == t0) continue;
+        for (int k = 0; k < n; ++k) used[bindings[corners[k]].tet] = true;
+        return;
+    }
+}
+
+}  // namespace
+
 void TetBoundMesh::splitSuperfluousEdges() {
     // Without a surface (none bound, or one that loaded empty) nothing ties the tetrahedra
     // together in the surface's sense; detaching them all would shatter the body.
     if (!tetMesh || (tris.empty() && faces.empty())) return;
     TetMesh& tm = *tetMesh;
 
-    // Tetrahedra carrying a surface triangle that spans several tetrahedra tie pieces together.
+    // Tetrahedra carrying a surface triangle or quad that spans several tetrahedra tie pieces
+    // together.
     std::vector<bool> used(tm.tets.size(), false);
-    for (const Tri& t : tris) {
-        int t0 = bindings[t.vi[0]].tet;
-        if (t0 != bindings[t.vi[1]].tet || t0 != bindings[t.vi[2]].tet)
-            for (int c = 0; c < 3; ++c) used[bindings[t.vi[c]].tet] = true;
-    }
+    for (const Tri& t : tris) markSpannedTets(bindings, t.vi, 3, used);
+    for (const Face& f : faces) markSpannedTets(bindings, f.vi, 4, used);
 
     std::vector<int> count(tm.vert.size(), 0);
     for (const Tetrahedron& tet : tm.tets)

@@ -51,8 +51,8 @@ class TetBoundMesh : public Mesh {
     // on standard error).
     void bindToTets(const boost::shared_ptr<TetMesh>& tm);
 
-    // Gives every tetrahedron that carries no surface triangle spanning several tetrahedra its
-    // own copies of the vertices it shares (appended to tetMesh's vert, restVert, velocities).
+    // Gives every tetrahedron that carries no surface triangle or quad spanning several
+    // tetrahedra its own copies of the vertices it shares (TetMesh::appendVertexCopy).
     // Without a bound tetrahedral mesh, or with a surface that has no faces at all, it does
     // nothing.
     void splitSuperfluousEdges();
@@ -66,8 +66,9 @@ class TetBoundMesh : public Mesh {
     // mesh it changes and prints nothing.
     bool fracture();
 
-    // Inside flag of a tetrahedral-mesh vertex; vertices appended to the tetrahedral mesh after
-    // binding (by splits) have no flag and count as outside.
+    // Inside flag of a tetrahedral-mesh vertex. A copy appended to the tetrahedral mesh after
+    // binding (TetMesh::copiedFrom: fracture splits, detached tetrahedra) has its original's
+    // flag; any other vertex beyond insideFlags counts as outside.
     bool isInside(int tetVertex) const;
 
     bool drawBindings;       // draw a line from each vertex to its tetrahedron's centroid
@@ -76,6 +77,7 @@ class TetBoundMesh : public Mesh {
     boost::shared_ptr<TetMesh> tetMesh;  // set by bindToTets; shared with the scene
     std::vector<TetBinding> bindings;    // one per surface vertex, parallel to vert and restVert
     // One per tetrahedral-mesh vertex counted at binding time: its rest position lies inside.
+    // Read through isInside, which also answers for the copies appended later.
     std::vector<bool> insideFlags;
     // Points drawn as red dots: current corners of surface triangles the cutter could not
     // classify.

@@ -128,6 +128,7 @@ void TetMesh::buildTetrahedron() {
     printf("There are %d tets\n", int(tets.size()));
     removeDuplicateVert();
     velocities.assign(vert.size(), Vec3<float>(0, 0, 0));
+    copiedFrom.clear();
 }
 
 namespace {
@@ -216,6 +217,8 @@ int TetMesh::appendVertexCopy(int v) {
     vert.push_back(pos);
     restVert.push_back(rest);
     velocities.push_back(vel);
+    copiedFrom.resize(vert.size() - 1, -1);
+    copiedFrom.push_back(v);
     return int(vert.size()) - 1;
 }
 

@@ -33,6 +33,10 @@ class TetMesh : public Mesh {
 
     std::vector<Tetrahedron> tets;              // the elements; their verts index vert / restVert
     std::vector<lumo::Vec3<float>> velocities;  // per-vertex velocity, parallel to vert
+    // Vertex i was appended by appendVertexCopy as a copy of vertex copiedFrom[i] (always < i);
+    // -1 for every other vertex. Grows only there, so it may be shorter than vert: a missing
+    // entry means -1. Emptied when buildTetrahedron renumbers the vertices.
+    std::vector<int> copiedFrom;
     // Records of the last handleFractures or debugFracture call.
     std::vector<TetMeshFractureInfo> recentFractures;
     double fractureThreshold;        // principal stress at which a tetrahedron breaks (1000.0)
@@ -59,7 +63,9 @@ class TetMesh : public Mesh {
     // Mesh::tris and tets.
     void removeDuplicateVert();
     // Appends a copy of vertex v (current and rest position, velocity) to vert, restVert and
-    // velocities and returns its index; no element uses it yet. v must index all three.
+    // velocities, records v in copiedFrom, and returns the copy's index; no element uses it yet.
+    // v must index all three. Every vertex added after loading (fracture splits, replayed
+    // splits, detached tetrahedra) is added here.
     int appendVertexCopy(int v);
 
     // ---- queries (TetMesh.cpp) ----

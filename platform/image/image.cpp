@@ -1,13 +1,11 @@
-// lumo::Image storage, copying, file reading (stb_image) and resampling (stb_image_resize).
+// lumo::Image storage, copying and resampling (stb_image_resize); reading is in image_read.cpp.
 #include "platform/image/image.h"
 
-#include <stb_image.h>
 #include <stb_image_resize.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <utility>
 
 namespace lumo {
 
@@ -126,26 +124,6 @@ Image<float> Image<float>::resize(int nw, int nh) const {
     if (out.size() == 0 || size() == 0) return out;
     stbir_resize_float(data, w, h, 0, out.data, out.w, out.h, 0, nchannels);
     return out;
-}
-
-template <>
-bool Image<unsigned char>::read(const char* path) {
-    *this = Image<unsigned char>();
-    if (!path) {
-        fprintf(stderr, "Image: cannot read a file without a name\n");
-        return false;
-    }
-    int fw = 0, fh = 0, fn = 0;
-    unsigned char* pixels = stbi_load(path, &fw, &fh, &fn, 0);
-    if (!pixels) {
-        fprintf(stderr, "Image: cannot read \"%s\": %s\n", path, stbi_failure_reason());
-        return false;
-    }
-    Image<unsigned char> loaded(fw, fh, fn);
-    if (loaded.data) std::memcpy(loaded.data, pixels, loaded.size());
-    stbi_image_free(pixels);
-    *this = std::move(loaded);
-    return true;
 }
 
 template class Image<unsigned char>;

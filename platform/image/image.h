@@ -65,8 +65,10 @@ class Image {
     // Number of elements in data: w * h * nchannels.
     size_t size() const { return size_t(w) * size_t(h) * size_t(nchannels); }
 
-    // Loads PNG, JPEG, BMP, TGA, binary PPM/PGM, ... keeping the file's channel count. On failure
-    // prints a line naming the file on stderr, leaves the image 0 x 0 and returns false.
+    // Loads a PNG or JPEG file, recognised by its first bytes, keeping the file's channel count
+    // (1 grey, 2 grey + alpha, 3 RGB, 4 RGBA; 8 bits each). Anything else, a damaged or truncated
+    // file, or one larger than 16384 x 16384 pixels fails: a line
+    // "Image: cannot read \"<path>\": <reason>" on stderr, the image left 0 x 0, false returned.
     // Defined for unsigned char only.
     bool read(const char* path);
 

@@ -48,30 +48,61 @@ TEST(Image, ConstructionCopiesAndAssignment) {
     EXPECT_EQ(target.data[0], 0xFFFFFFF0u);
 }
 
-TEST(Image, ReadsPngTopRowFirstAndFailsCleanly) {
-    unsigned char pixels[18];  // 3 x 2 RGB: pixel (x, y) = (10x, 100y, 7)
-    for (int k = 0; k < 6; ++k) {
-        pixels[3 * k] = 10 * (k % 3);
-        pixels[3 * k + 1] = 100 * (k / 3);
-        pixels[3 * k + 2] = 7;
-    }
+TEST(Image, ReadsPngOfEveryChannelCountTopRowFirst) {
     TempFile file;
-    ASSERT_TRUE(stbi_write_png(file.path.c_str(), 3, 2, 3, pixels, 9));
+    for (int n = 1; n <= 4; ++n) {
+        unsigned char pixels[24];  // 3 x 2: channel c of pixel k = 40k + c
+        for (int i = 0; i < 6 * n; ++i) pixels[i] = 40 * (i / n) + i % n;
+        ASSERT_TRUE(stbi_write_png(file.path.c_str(), 3, 2, n, pixels, 3 * n));
+        Image<unsigned char> img;
+        EXPECT_TRUE(img.read(file.path.c_str()));
+        ASSERT_TRUE(img.w == 3 && img.h == 2 && img.nchannels == n) << n;
+        EXPECT_EQ(std::string(img.data, img.data + 6 * n), std::string(pixels, pixels + 6 * n));
+    }
+}
+
+TEST(Image, ReadsJpegByContentWhateverTheName) {
+    unsigned char pixels[8 * 8 * 3];
+    for (int i = 0; i < 8 * 8 * 3; ++i) pixels[i] = i % 3 == 0 ? 200 : i % 3 == 1 ? 100 : 50;
+    TempFile file;  // named .png
+    ASSERT_TRUE(stbi_write_jpg(file.path.c_str(), 8, 8, 3, pixels, 100));
     Image<unsigned char> img;
     EXPECT_TRUE(img.read(file.path.c_str()));
-    ASSERT_TRUE(img.w == 3 && img.h == 2 && img.nchannels == 3);
-    EXPECT_EQ(std::string(img.data, img.data + 18), std::string(pixels, pixels + 18));
+    ASSERT_TRUE(img.w == 8 && img.h == 8 && img.nchannels == 3);
+    // 3: a flat colour survives quality-100 quantisation and the YCbCr round trip to +-2.
+    for (int i = 0; i < 8 * 8 * 3; ++i) EXPECT_NEAR(img.data[i], pixels[i], 3) << i;
+}
 
-    // Unreadable: a line naming the file, and the image left 0 x 0.
-    std::string err = readErr(img, "/nonexistent/dir/missing.png");
-    EXPECT_EQ(err.rfind("Image: cannot read \"/nonexistent/dir/missing.png\": ", 0), 0u) << err;
-    EXPECT_EQ(err.back(), '\n');
-    EXPECT_TRUE(img.w == 0 && img.h == 0 && img.data == nullptr);
-    FILE* f = fopen(file.path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    fputs("not an image at all", f);
-    fclose(f);
-    EXPECT_NE(readErr(img, file.path.c_str()).find("cannot read"), std::string::npos);
+// Missing, unsupported, damaged and hostile files: one line naming the file and why, the image
+// left empty.
+TEST(Image, RefusesBadFilesWithOneLineAndNoPixels) {
+    const struct {
+        const char* path;
+        const char* reason;
+    } cases[] = {
+        {"/nonexistent/dir/missing.png", "No such file or directory"},
+        {"tests/data/bad/img_huffman_472.jpg", "JPEG: Premature end of JPEG file"},
+        {"tests/data/bad/img_huffman_472_whole.jpg", "JPEG: Bogus Huffman table definition"},
+        {"tests/data/bad/img_truncated.jpg", "JPEG: Premature end of JPEG file"},
+        {"tests/data/bad/img_huge.jpg",
+         "JPEG image of 20000 x 20000 pixels is larger than 16384 x 16384"},
+        {"tests/data/bad/img_128_scans.jpg", "JPEG: more than 100 scans"},
+        {"tests/data/bad/img_truncated.png", "PNG: Read Error"},
+        {"tests/data/bad/img_huge.png",
+         "PNG image of 46340 x 46340 pixels is larger than 16384 x 16384"},
+        {"tests/data/bad/img_rle_loop.hdr", "not a PNG or JPEG file"},
+        {"tests/data/bad/img_truncated.tga", "not a PNG or JPEG file"},
+        {"tests/data/bad/img_huge.gif", "not a PNG or JPEG file"},
+        {"tests/data/bad/img_width_10_digits.ppm", "not a PNG or JPEG file"},
+    };
+    for (const auto& c : cases) {
+        Image<unsigned char> img(2, 2, 3);
+        EXPECT_EQ(readErr(img, c.path),
+                  std::string("Image: cannot read \"") + c.path + "\": " + c.reason + "\n");
+        EXPECT_TRUE(img.w == 0 && img.h == 0 && img.nchannels == 0 && !img.data) << c.path;
+    }
+    Image<unsigned char> img(2, 2, 3);
+    EXPECT_EQ(readErr(img, nullptr), "Image: cannot read a file without a name\n");
     EXPECT_EQ(img.size(), 0u);
 }
 

@@ -85,9 +85,27 @@ TEST(TetBoundMesh, InsideFlagsFromTheRayAlongX) {
     EXPECT_EQ(insideLines(s, tm),
               "vert[0]: ray intersects, inside: 1\nvert[1]: ray intersects, inside: 0\n");
     EXPECT_EQ(s.insideFlags, (std::vector<bool>{true, false, false, false}));
-    // A tetrahedral vertex appended after binding has no flag: outside, never out of range.
+    // A vertex beyond the flags that is no copy counts as outside, never out of range.
     EXPECT_TRUE(s.isInside(0));
     EXPECT_FALSE(s.isInside(1) || s.isInside(4) || s.isInside(-1));
+}
+
+TEST(TetBoundMesh, CopiesAppendedAfterBindingShareTheirOriginalsFlags) {
+    // Box around vertices 0 (0,0,0), 1 (0,1,0) and 2 (1,0,0); 3 (0,0,1) and 4 (1,1,1) outside.
+    boost::shared_ptr<TetMesh> tm = tetmeshes::makeMesh(tetmeshes::twoTets());
+    TetBoundMesh s;
+    boundmeshes::makeBoxSurface(s, V3(-0.2f, -0.2f, -0.2f), V3(1.2f, 1.2f, 0.2f), 1);
+    captureStdout([&] { s.bindToTets(tm); });
+    TetMeshFractureInfo split;  // vertex 2 split off tetrahedron 1: copy 5
+    split.vertex = 2, split.newVertex = 5, split.aboveTets = {0}, split.belowTets = {1};
+    tm->debugFracture(split);
+    // Every face bound within tetrahedron 0: nothing ties the two, so tetrahedron 0 detaches.
+    for (TetBoundMesh::TetBinding& b : s.bindings) b.tet = 0;
+    EXPECT_EQ(captureStdout([&] { s.splitSuperfluousEdges(); }), "Can separate a tetrahedron: 0\n");
+    EXPECT_EQ(tm->copiedFrom, (std::vector<int>{-1, -1, -1, -1, -1, 2, 3, 1}));
+    std::vector<bool> flags;
+    for (int v = 0; v < 8; ++v) flags.push_back(s.isInside(v));
+    EXPECT_EQ(flags, (std::vector<bool>{true, true, true, false, false, true, false, true}));
 }
 
 TEST(TetBoundMesh, RayToleranceDirectionAndTies) {
@@ -158,6 +176,19 @@ TEST(TetBoundMesh, DetachesTetrahedraNoSurfaceTriangleTies) {
         EXPECT_EQ(captureStdout([&] { s.splitSuperfluousEdges(); }), "");
         EXPECT_EQ(tm->vert.size(), 8u);
     }
+}
+
+TEST(TetBoundMesh, QuadsTieTetrahedraAsTheirTwoTrianglesDo) {
+    std::string detached[2];
+    for (int quads = 0; quads < 2; ++quads) {
+        boost::shared_ptr<TetMesh> tm = tetmeshes::makeMesh(tetmeshes::gridCube(2, false));
+        TetBoundMesh s;
+        boundmeshes::makeBoxSurface(s, V3(0.3f, 0.3f, 0.3f), V3(1.7f, 1.7f, 1.7f), 2, quads);
+        captureStdout([&] { s.bindToTets(tm); });
+        detached[quads] = captureStdout([&] { s.splitSuperfluousEdges(); });
+    }
+    // The same 16 of the 40 tetrahedra either way (untied quads would detach nearly all).
+    EXPECT_EQ(detached[1], detached[0]);
 }
 
 TEST(TetBoundMesh, NoTetrahedraToBindToDropsTheSurface) {

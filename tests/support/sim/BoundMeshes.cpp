@@ -61,10 +61,11 @@ void Crack::post() {
     tm->recentFractures.assign(1, record);
 }
 
-void makeBoxSurface(Mesh& mesh, const V3& lo, const V3& hi, int n) {
+void makeBoxSurface(Mesh& mesh, const V3& lo, const V3& hi, int n, bool quads) {
     mesh.vert.clear();
     mesh.restVert.clear();
     mesh.tris.clear();
+    mesh.faces.clear();
     mesh.tvert.assign(1, V3(0, 0, 1));
     std::map<std::array<int, 3>, int> index;  // lattice point (0..n per axis) -> vertex
     auto vertexAt = [&](std::array<int, 3> g) {
@@ -93,6 +94,10 @@ void makeBoxSurface(Mesh& mesh, const V3& lo, const V3& hi, int n) {
                     g11[u] = i + 1, g11[w] = j + 1;
                     g01[u] = i, g01[w] = j + 1;
                     int a = vertexAt(g00), b = vertexAt(g10), c = vertexAt(g11), d = vertexAt(g01);
+                    if (quads) {
+                        mesh.faces.push_back(Mesh::Face{{a, b, c, d}, {0, 0, 0, 0}, {0, 0, 0, 0}});
+                        continue;
+                    }
                     Mesh::Tri t1, t2;
                     t1.vi[0] = a, t1.vi[1] = b, t1.vi[2] = c;
                     t2.vi[0] = a, t2.vi[1] = c, t2.vi[2] = d;

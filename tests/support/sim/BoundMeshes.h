@@ -40,9 +40,10 @@ struct Crack {
     void post();
 };
 
-// Closed surface of the box [lo, hi], each face cut into n x n cells of two triangles, wound
-// outwards, with shared vertices and one texture coordinate. Rest and current positions equal.
-void makeBoxSurface(Mesh& mesh, const V3& lo, const V3& hi, int n);
+// Closed surface of the box [lo, hi], each face cut into n x n cells of two triangles (or, with
+// quads, one quad whose corners are the two triangles' a, b, c and d), wound outwards, with
+// shared vertices and one texture coordinate. Rest and current positions equal.
+void makeBoxSurface(Mesh& mesh, const V3& lo, const V3& hi, int n, bool quads = false);
 
 // Largest |tets[b.tet].getWorldCoordinates(restVert, b.bary) - restVert[v]| over the surface's
 // vertices: how far the bindings are from reproducing the rest positions.
