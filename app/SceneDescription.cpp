@@ -1,10 +1,14 @@
 // Scene description defaults and the reader of its text archive form.
 #include "app/SceneDescription.h"
 
+#include <algorithm>
+
 #include <boost/archive/archive_exception.hpp>
 #include <boost/archive/text_iarchive.hpp>
-#include <boost/serialization/string.hpp>
-#include <boost/serialization/vector.hpp>
+#include <boost/serialization/collection_size_type.hpp>
+#include <boost/serialization/item_version_type.hpp>
+#include <boost/serialization/level.hpp>
+#include <boost/serialization/split_member.hpp>
 
 namespace {
 
@@ -36,31 +40,90 @@ unsigned int readHeader(std::istream& in) {
 
 }  // namespace
 
-// The lists of the scene file carry class version 0 like every other class of it.
-namespace boost {
-namespace serialization {
+namespace {
 
+// Strings and lists are read piece by piece, never sized from the count stored in the file
+// (which the archive library would allocate before reading one element): a corrupt count then
+// fails at the end of the file, having claimed no more memory than the file's own contents.
+
+// A string in the archive's form: its length, exactly one separator, that many characters.
+struct CountedString {
+    std::string* text;
+};
+
+std::istream& operator>>(std::istream& is, const CountedString& s) {
+    std::size_t length = 0;
+    if (!(is >> length)) return is;
+    is.get();
+    s.text->clear();
+    char piece[4096];
+    while (length > 0) {
+        const std::size_t n = std::min(length, sizeof piece);
+        if (!is.read(piece, std::streamsize(n))) return is;
+        s.text->append(piece, n);
+        length -= n;
+    }
+    return is;
+}
+
+// The head of a list: element count, then item version (absent before library version 4).
 template <class Archive>
-void serialize(Archive& ar, std::vector<std::string>& v, const unsigned int version) {
-    checkClassVersion(version);
-    split_free(ar, v, version);
+std::size_t loadListHead(Archive& ar) {
+    boost::serialization::collection_size_type count;
+    ar >> count;
+    boost::serialization::item_version_type itemVersion(0);
+    if (ar.get_library_version() > boost::archive::library_version_type(3)) ar >> itemVersion;
+    return count;
+}
+
+template <class Archive, class T>
+void loadItem(Archive& ar, T& item) {
+    ar >> item;
 }
 
 template <class Archive>
-void serialize(Archive& ar, std::vector<SceneDescription::BasicObject>& v,
-               const unsigned int version) {
-    checkClassVersion(version);
-    split_free(ar, v, version);
+void loadItem(Archive& ar, std::string& item) {
+    CountedString s{&item};
+    ar >> s;
 }
 
+// A list of class version 0 with its class preamble on first appearance (one wrapper type per
+// list type of the file). Each element is appended once it has been read completely.
+template <class T>
+struct List {
+    std::vector<T>* items;
+
+    template <class Archive>
+    void load(Archive& ar, const unsigned int version) {
+        checkClassVersion(version);
+        items->clear();
+        const std::size_t count = loadListHead(ar);
+        for (std::size_t k = 0; k < count; ++k) {
+            T item;  // a Spring runs its geometry check here, before its fields are read
+            loadItem(ar, item);
+            items->push_back(item);
+        }
+    }
+
+    BOOST_SERIALIZATION_SPLIT_MEMBER()
+};
+
+// Reading a field through its wrapper.
 template <class Archive>
-void serialize(Archive& ar, std::vector<Spring>& v, const unsigned int version) {
-    checkClassVersion(version);
-    split_free(ar, v, version);
+void readField(Archive& ar, std::string& text) {
+    CountedString s{&text};
+    ar& s;
 }
 
-}  // namespace serialization
-}  // namespace boost
+template <class Archive, class T>
+void readField(Archive& ar, std::vector<T>& items) {
+    List<T> list{&items};
+    ar& list;
+}
+
+}  // namespace
+
+BOOST_CLASS_IMPLEMENTATION(CountedString, boost::serialization::primitive_type)
 
 SceneDescription::TetMesh::TetMesh() : fractureThreshold(1000.0) {}
 
@@ -72,14 +135,14 @@ SceneDescription::SceneDescription() {}
 template <class Archive>
 void SceneDescription::Material::serialize(Archive& ar, const unsigned int version) {
     checkClassVersion(version);
-    ar& name;
-    ar& textures;
+    readField(ar, name);
+    readField(ar, textures);
 }
 
 template <class Archive>
 void SceneDescription::TetMesh::serialize(Archive& ar, const unsigned int version) {
     checkClassVersion(version);
-    ar& file;
+    readField(ar, file);
     ar& material.youngsModulus;
     ar& material.poissonRatio;
     ar& fractureThreshold;
@@ -91,14 +154,14 @@ void SceneDescription::TetMesh::serialize(Archive& ar, const unsigned int versio
 template <class Archive>
 void SceneDescription::TetBoundMesh::serialize(Archive& ar, const unsigned int version) {
     checkClassVersion(version);
-    ar& file;
+    readField(ar, file);
     ar& material;
 }
 
 template <class Archive>
 void SceneDescription::BasicObject::serialize(Archive& ar, const unsigned int version) {
     checkClassVersion(version);
-    ar& name;
+    readField(ar, name);
     ar& vecf.x;
     ar& vecf.y;
     ar& vecf.z;
@@ -115,8 +178,8 @@ void SceneDescription::serialize(Archive& ar, const unsigned int version) {
     ar& drawTets;
     ar& tetMesh;
     ar& boundMesh;
-    ar& objects;
-    ar& springs;
+    readField(ar, objects);
+    readField(ar, springs);
 }
 
 template <class Archive>

@@ -92,8 +92,10 @@ class Mesh {
     ~Mesh();
 
     // Replaces the contents with the OBJ file at `path`. Returns 1 on success, 0 when the file
-    // cannot be opened or a v, vt or vn line is malformed. Lines that are not part of the mesh
-    // are appended (with their newline) to *unknownLines when it is non-null.
+    // cannot be opened or a v, vt or vn line is malformed. A malformed line prints its message
+    // and "<path>:<line>: malformed <tag> line; the file is not read" on standard error; either
+    // failure leaves every list read from a file empty. Lines that are not part of the mesh are
+    // appended (with their newline) to *unknownLines when it is non-null.
     int loadobj(const char* path, std::vector<std::string>* unknownLines = nullptr);
     // Writes positions (vert when `deformed`, else restVert), texture coordinates, triangles,
     // weights and spheres; appends to the file when `appendToFile`. Returns 1, or 0 when the

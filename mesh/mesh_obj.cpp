@@ -5,6 +5,7 @@
 #include <charconv>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <type_traits>
 
@@ -99,6 +100,12 @@ int scanIntIntFloat(const char* text, int& a, int& b, float& w) {
     return r == FloatScan::ok ? 3 : 2;
 }
 
+// The 0-based index of a 1-based file index. INT_MIN has no 0-based int: it stays INT_MIN, out
+// of range like every other negative index.
+inline int zeroBased(int fileIndex) {
+    return fileIndex == INT_MIN ? INT_MIN : fileIndex - 1;
+}
+
 // The conversion count of sscanf(text, form) for a face form of `groups` corners of `per` ints
 // joined by '/', corners separated by white space. Values go to out in reading order.
 int scanCorners(const char* text, int groups, int per, int* out) {
@@ -143,9 +150,9 @@ void ObjReader::face(const char* text) {
     if (per != 3) withoutNormals = true;
     int vi[4], ni[4], tci[4];
     for (int k = 0; k < kGroups[form]; ++k) {
-        vi[k] = f[k * per] - 1;
-        tci[k] = per >= 2 ? f[k * per + 1] - 1 : 0;
-        ni[k] = per == 3 ? f[k * per + 2] - 1 : vi[k];
+        vi[k] = zeroBased(f[k * per]);
+        tci[k] = per >= 2 ? zeroBased(f[k * per + 1]) : 0;
+        ni[k] = per == 3 ? zeroBased(f[k * per + 2]) : vi[k];
     }
     if (kGroups[form] == 4) {
         Mesh::Face q;
@@ -184,7 +191,8 @@ void ObjReader::sphereWeight(const char* text) {
     int s, bone;
     float w;
     if (scanIntIntFloat(text, s, bone, w) != 3) return;
-    if (unsigned(s - 1) >= mesh.spheres.size()) {
+    // In unsigned arithmetic 0 and every negative index wrap to values past the list.
+    if (unsigned(s) - 1u >= mesh.spheres.size()) {
         std::fprintf(stderr, "ERROR: sphere weights are going to be wrong, fix this loader\n");
         return;
     }
@@ -194,10 +202,9 @@ void ObjReader::sphereWeight(const char* text) {
 // Interactions are stored as shorts, so spheres past SHRT_MAX cannot take part in one.
 void ObjReader::sphereInteraction(const char* text) {
     const char* p = text;
-    int a, b;
-    if (!scanInt(p, a) || !scanInt(p, b)) return;
-    --a;
-    --b;
+    int fileA, fileB;
+    if (!scanInt(p, fileA) || !scanInt(p, fileB)) return;
+    const long a = long(fileA) - 1, b = long(fileB) - 1;  // wider: INT_MIN - 1 is no int
     const long n = std::min<long>(long(mesh.spheres.size()), long(SHRT_MAX) + 1);
     if (a < 0 || b < 0 || a >= n || b >= n) {
         std::fprintf(stderr,
@@ -205,7 +212,7 @@ void ObjReader::sphereInteraction(const char* text) {
                      "definitions");
         return;
     }
-    std::printf("got sphere interaction %d %d\n", a, b);
+    std::printf("got sphere interaction %d %d\n", int(a), int(b));
     mesh.spheres[a].interactions.push_back(static_cast<short>(b));
     mesh.spheres[b].interactions.push_back(static_cast<short>(a));
 }
@@ -223,15 +230,30 @@ struct FileCloser {
     void operator()(FILE* f) const { std::fclose(f); }
 };
 
+// The 1-based number of the file's line holding the piece just read by fgets (`piece`), counted
+// again from the start of f: only a failed read needs it, so reading pays nothing for it.
+long lineNumberOf(FILE* f, const char* piece) {
+    const long start = std::ftell(f) - long(std::strlen(piece));
+    std::rewind(f);
+    long number = 1;
+    for (long i = 0; i < start; ++i) {
+        const int c = std::fgetc(f);
+        if (c == EOF) break;
+        if (c == '\n') ++number;
+    }
+    return number;
+}
+
 // Reads the lines of f (in pieces of at most 1023 characters, each piece classified as a line
-// of its own). Returns false after printing the message of a malformed v, vt or vn line.
+// of its own). Returns false after printing the message of a malformed v, vt or vn line, with
+// one more line on standard error naming the file and the line number.
 bool readLines(FILE* f, const char* path, Mesh& mesh, ObjReader& reader,
                std::vector<std::string>* unknownLines) {
     char line[1024];
     float x[4];
     while (std::fgets(line, sizeof line, f)) {
         const char c0 = line[0], c1 = line[1];
-        const char* failure = nullptr;
+        const char* failure = nullptr;  // the message of a malformed v, vt or vn line
         if ((c0 == 'f' || c0 == 'F') && c1 == ' ') {
             reader.face(line + 2);
         } else if (c0 == 'v' && c1 == 't') {
@@ -266,6 +288,9 @@ bool readLines(FILE* f, const char* path, Mesh& mesh, ObjReader& reader,
         }
         if (failure) {
             std::puts(failure);
+            const char* tag = c1 == 't' ? "vt" : c1 == 'n' ? "vn" : "v";
+            std::fprintf(stderr, "%s:%ld: malformed %s line; the file is not read\n", path,
+                         lineNumberOf(f, line), tag);
             return false;
         }
     }
@@ -341,26 +366,37 @@ void cleanInteractions(Mesh& mesh) {
     std::puts("done cleaning");
 }
 
+// Empties every list that a read fills (the vertex-element array is not the reader's).
+void clearContents(Mesh& mesh) {
+    mesh.restVert.clear();
+    mesh.vert.clear();
+    mesh.tvert.clear();
+    mesh.norm.clear();
+    mesh.faces.clear();
+    mesh.tris.clear();
+    mesh.spheres.clear();
+    mesh.boneWeights.clear();
+}
+
 }  // namespace
 
 int Mesh::loadobj(const char* path, std::vector<std::string>* unknownLines) {
     // restVert is cleared too, so that a failed read never leaves the rest pose of an earlier
     // mesh behind; a successful read copies vert into it.
-    restVert.clear();
-    vert.clear();
-    tvert.clear();
-    norm.clear();
-    faces.clear();
-    tris.clear();
-    spheres.clear();
-    boneWeights.clear();
+    clearContents(*this);
     std::unique_ptr<FILE, FileCloser> file(std::fopen(path, "r"));
     if (!file) return 0;
     // A large stdio buffer: the reader is bound by per-line overhead on big files.
     std::setvbuf(file.get(), nullptr, _IOFBF, 1 << 20);
 
     ObjReader reader{*this};
-    if (!readLines(file.get(), path, *this, reader, unknownLines)) return 0;
+    if (!readLines(file.get(), path, *this, reader, unknownLines)) {
+        // A half-read mesh (faces naming vertices never read, no rest pose, no normals) is
+        // safe for no caller: a file that fails partway leaves the mesh as one that cannot be
+        // opened does, so every caller goes on as for a missing file.
+        clearContents(*this);
+        return 0;
+    }
     file.reset();
 
     const bool hadTex = !tvert.empty();

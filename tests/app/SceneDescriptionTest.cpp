@@ -1,12 +1,30 @@
 // The scene description reader: a hand-written file in the exact token layout, defaults, and
-// the rejection of bad headers, class versions and truncated files.
+// the rejection of bad headers, class versions, truncated files and counts beyond the file.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <new>
 #include <sstream>
 
 #include <boost/archive/archive_exception.hpp>
 
 #include "app/SceneDescription.h"
+
+// No reader may size anything from a count it has not read: in this program a single
+// allocation above 256 MB fails.
+void* operator new(std::size_t n) {
+    void* p = n <= (std::size_t(1) << 28) ? std::malloc(n ? n : 1) : nullptr;
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -134,4 +152,16 @@ TEST(SceneDescription, RejectsBadHeadersVersionsAndTruncation) {
     for (const auto& c : cases) EXPECT_EQ(failureCode(c.text), c.code) << c.text;
     // A word where a number belongs.
     EXPECT_NE(failureCode(edit("3000", "lots")), -1);
+}
+
+// A name of 2^32 characters, 10^8 texture names or 10^8 springs announced by a file of under
+// 100 bytes: the read fails where the file ends, having allocated nothing large.
+TEST(SceneDescription, CountsBeyondTheFileFailAtItsEnd) {
+    for (const char* name :
+         {"scene_string_2e32.scene", "scene_textures_1e8.scene", "scene_springs_1e8.scene"}) {
+        std::ifstream in(std::string("tests/data/bad/") + name);
+        ASSERT_TRUE(in) << name;
+        const std::string text{std::istreambuf_iterator<char>(in), {}};
+        EXPECT_EQ(failureCode(text), boost::archive::archive_exception::input_stream_error) << name;
+    }
 }

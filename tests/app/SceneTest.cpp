@@ -6,8 +6,10 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "app/Camera.h"
@@ -145,6 +147,44 @@ TEST_F(SceneTest, SceneFileFormTakesFileValuesAndDropsBadSprings) {
     EXPECT_THROW(Scene b(bad.c_str()), std::exception);
     EXPECT_THROW(Scene b("/nonexistent/scene"), std::exception);
     testing::internal::GetCapturedStdout();
+}
+
+// Damaged OBJ files are read as missing ones: the scene goes on without a body or surface, steps
+// and draws.
+TEST_F(SceneTest, DamagedObjFilesLeaveAnEmptySceneThatStepsAndDraws) {
+    Scene* s = makeScene("tests/data/bad/obj_vn_short.obj", "tests/data/bad/tets_v_short.obj");
+    EXPECT_NE(errors.find("tets_v_short.obj:4: malformed v line"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("obj_vn_short.obj:10: malformed vn line"), std::string::npos) << errors;
+    EXPECT_TRUE(s->tetMesh->tets.empty() && s->boundMesh.vert.empty());
+    testing::internal::CaptureStdout();
+    s->simulate(0.01);
+    s->draw();
+    glFinish();  // drawing left pending crashes the GL driver when the process ends
+    testing::internal::GetCapturedStdout();
+}
+
+// Damaged spring geometry (read from data/ under the working directory) is not kept: springs
+// are drawn as plain lines.
+TEST_F(SceneTest, DamagedSpringGeometryIsNotKept) {
+    Scene* s = makeScene();
+    const std::string dir = testing::TempDir() + std::to_string(getpid()) + "_springs";
+    ASSERT_EQ(mkdir(dir.c_str(), 0700) | mkdir((dir + "/data").c_str(), 0700), 0);
+    std::ifstream in(GLTestWindow::repoPath("tests/data/bad/obj_vn_short.obj"));
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    for (const char* name : {"/data/spring_base.obj", "/data/spring_middle.obj"})
+        std::ofstream(dir + name) << text;
+    char cwd[4096];
+    ASSERT_TRUE(getcwd(cwd, sizeof cwd) && chdir(dir.c_str()) == 0);
+    Spring::s_baseGeom = Mesh();  // as at start-up, whatever ran before in this process
+    testing::internal::CaptureStdout();
+    s->springs.push_back(Spring(0, lumo::Vec4<float>(1, 0, 0, 0), lumo::Vec3<float>(3, 0, 0)));
+    EXPECT_EQ(chdir(cwd), 0);
+    s->draw();
+    glFinish();  // drawing left pending crashes the GL driver when the process ends
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("Made geom: 0, 0\n"), std::string::npos);
+    EXPECT_TRUE(Spring::s_baseGeom.vert.empty() && Spring::s_springGeom.vert.empty());
+    for (const char* name : {"/data/spring_base.obj", "/data/spring_middle.obj", "/data", ""})
+        std::remove((dir + name).c_str());
 }
 
 TEST_F(SceneTest, KeyTable) {

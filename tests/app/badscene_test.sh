@@ -24,4 +24,8 @@ check_bad "$WORK/version.scene" "unsupported version"
 printf '22 serialization::archive 6 0 0 1 0 0 22 examples/beam_tets.obj 25000 0.1\n' \
     >"$WORK/truncated.scene"
 check_bad "$WORK/truncated.scene" "input stream error"
+# Counts far beyond the file (a name of 2^32 characters, 10^8 texture names, 10^8 springs).
+for file in tests/data/bad/scene_*.scene; do
+    check_bad "$file" "input stream error"
+done
 echo "badscene: ok"

@@ -181,27 +181,35 @@ TEST(MeshObj, SpheresWeightsAndInteractions) {
               bounds + bounds + "ERROR: sphere weights are going to be wrong, fix this loader\n");
 }
 
-// A malformed v, vt or vn line fails the read after its message and keeps what came before; an
-// unopenable file fails silently. Either way no rest pose of an earlier mesh is left behind.
+// A malformed v, vt or vn line fails the read after its message and one line naming the file
+// and line (a long line counts once); the mesh is left empty, as by a file that cannot be
+// opened, which fails silently. Either way no earlier mesh is left behind.
 TEST(MeshObj, FailedReads) {
+    const std::string longLine = "# " + std::string(1500, 'x') + "\n";
     struct Case {
-        const char* text;  // null: a file that cannot be opened
+        std::string text;  // empty: a file that cannot be opened
         const char* message;
-        size_t verts;
-    } cases[] = {{"v 0 0 0\nvt 0.25\nv 1 1 1\n", "error reading tvert\n", 1},
-                 {"v 0 0 0\nvn 1 2\nv 1 1 1\n", "error reading vn\n", 1},
-                 {"v 0 0 0\nv 1 2\nv 1 1 1\n", "error reading vert\n", 1},
-                 {nullptr, "", 0}};
+        const char* error;
+    } cases[] = {{"v 0 0 0\n" + longLine + "vt 0.25\nv 1 1 1\n", "error reading tvert\n",
+                  ":3: malformed vt line; the file is not read\n"},
+                 {"f 1 2 3\nv 0 0 0\nvn 1 2\n", "error reading vn\n",
+                  ":3: malformed vn line; the file is not read\n"},
+                 {"v 0 0 0\nv 1 2\nv 1 1 1\n", "error reading vert\n",
+                  ":2: malformed v line; the file is not read\n"},
+                 {"", "", ""}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
         Mesh m;
-        ASSERT_EQ(load(m, "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n").result, 1);
-        Load l = c.text ? load(m, c.text) : loadPath(m, testing::TempDir() + "no/such/file.obj");
+        ASSERT_EQ(load(m, "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nsp 0 0 0 1\n").result, 1);
+        const std::string path =
+            c.text.empty() ? testing::TempDir() + "no/such/file.obj" : tempPath("");
+        Load l = c.text.empty() ? loadPath(m, path) : load(m, c.text);
         EXPECT_EQ(l.result, 0);
         EXPECT_EQ(l.out, c.message);
-        EXPECT_EQ(l.err, "");
-        EXPECT_EQ(m.vert.size(), c.verts);
-        EXPECT_TRUE(m.restVert.empty() && m.tris.empty() && m.tvert.empty());
+        EXPECT_EQ(l.err, c.text.empty() ? "" : path + c.error);
+        EXPECT_TRUE(m.vert.empty() && m.restVert.empty() && m.norm.empty() && m.tvert.empty());
+        EXPECT_TRUE(m.tris.empty() && m.faces.empty() && m.spheres.empty() &&
+                    m.boneWeights.empty());
     }
 }
 
