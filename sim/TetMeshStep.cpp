@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -90,6 +91,14 @@ void elementRotation(const Tetrahedron& t, const std::vector<Vec3<float>>& rest,
             for (int k = 0; k < 4; ++k) s += Xc[4 * i + k] * I[4 * k + j];
             Ft[3 * j + i] = s;
         }
+    // LAPACK's SVD may never return on infinite or NaN entries (a degenerate rest shape): a NaN
+    // rotation instead, which makes the step's solve fail and the step be skipped.
+    for (int k = 0; k < 9; ++k) {
+        if (!std::isfinite(Ft[k])) {
+            std::fill(R, R + 9, std::numeric_limits<double>::quiet_NaN());
+            return;
+        }
+    }
     const int three = 3, lwork = 30;
     double S[3], Ucol[9], Vrow[9], work[lwork];
     int info = 0;
@@ -303,6 +312,22 @@ bool allFinite(const Matrix& v) {
     return true;
 }
 
+// Whether the velocities vNew (3n x 1) and the positions they move vert to in dt are finite once
+// stored in single precision; a finite solution beyond its range would store infinities, which
+// no later step recovers from.
+bool fitsSinglePrecision(const Matrix& vNew, const std::vector<Vec3<float>>& vert, double dt) {
+    const double fmax = std::numeric_limits<float>::max();
+    for (size_t i = 0; i < vert.size(); ++i) {
+        for (int c = 0; c < 3; ++c)
+            if (!(std::fabs(vNew[3 * i + c]) <= fmax)) return false;
+        const Vec3<float> vel =
+            Vec3<float>(float(vNew[3 * i]), float(vNew[3 * i + 1]), float(vNew[3 * i + 2]));
+        const Vec3<float> p = vert[i] + vel * dt;
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::vector<Matrix> TetMesh::getTetRotations() {
@@ -346,7 +371,8 @@ void TetMesh::simulate(double dt, Matrix fext) {
     double t3 = now();
 
     bool solved = vNew.m == N && vNew.n == 1 && allFinite(vNew);
-    if (solved) {
+    const bool fits = solved && fitsSinglePrecision(vNew, vert, dt);
+    if (fits) {
         for (int i = 0; i < n; ++i) {
             velocities[i] =
                 Vec3<float>(float(vNew[3 * i]), float(vNew[3 * i + 1]), float(vNew[3 * i + 2]));
@@ -356,7 +382,13 @@ void TetMesh::simulate(double dt, Matrix fext) {
         floorResponse(vert, velocities);
     } else {
         // One bad solve must not turn the body into NaN: keep this step's start state.
-        fprintf(stderr, "simulate: the sparse solve failed (%d unknowns); step skipped\n", N);
+        if (solved)
+            fprintf(stderr,
+                    "simulate: the solution exceeds single precision (%d unknowns); step "
+                    "skipped\n",
+                    N);
+        else
+            fprintf(stderr, "simulate: the sparse solve failed (%d unknowns); step skipped\n", N);
         recentFractures.clear();
     }
     updateNormals();
