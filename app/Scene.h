@@ -17,6 +17,15 @@
 class FBO;
 class InteractiveCameraView;
 
+// Units and signs (the mesh's own are in TetMesh and Tetrahedron):
+// - World units for positions, y up; h and every step length in seconds (0.01 per frame);
+//   fps counts steps per wall-clock second.
+// - External forces are in the mesh's force unit (mass 10.0 per vertex row): gravity is
+//   -9.81 x mass on every y row. Springs, the dragged point, pins and the ground are written as
+//   displacements over h^2 (see externalForces), each pointing towards its anchor, the rest
+//   position or the ground.
+// - The ground is the plane y = kGroundHeight (-10); vertices whose rest z is at most -3 are
+//   pinned. The fracture threshold is a stress, in the unit of the material's Young's modulus.
 class Scene {
   public:
     // The point dragged with the mouse: the fields of a Spring, filled member-wise (never

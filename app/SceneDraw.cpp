@@ -6,8 +6,8 @@
 
 #include "app/Camera.h"
 #include "app/glframe/fbo.h"
-#include "app/ui/UI.h"
 #include "platform/glshared/glshared.h"
+#include "platform/ui/UI.h"
 
 const double Scene::kGroundHeight = -10.0;
 const char* const Scene::kFractureLogPath = "/tmp/fractures.txt";

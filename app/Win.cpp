@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "app/Scene.h"
-#include "app/ui/UI.h"
 #include "platform/texfont/texfont.h"
+#include "platform/ui/UI.h"
 
 Win::Win(const char* file, const char* boundObjFile) : scene(nullptr) {
     // The scene's frame buffer needs the extension entry points, so GLEW comes first.

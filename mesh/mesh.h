@@ -1,8 +1,7 @@
 // Mesh: the index-based triangle and quad surface with rest and current poses, texture
 // coordinates, normals, skinning weights and weighted spheres, plus its OBJ reader and writer,
 // normals, editing, ray tests, skinning and OpenGL drawing.
-#ifndef TETLAB_MESH_MESH_H
-#define TETLAB_MESH_MESH_H
+#pragma once
 
 #include <string>
 #include <vector>
@@ -172,5 +171,3 @@ void drawTC(Mesh* mesh, const lumo::Vec3<double>& eye);
 // triangle numbers (0xFFFFFFFF outside).
 lumo::Image<float> getBaryImage(Mesh& mesh, int w, int h, bool texSpace,
                                 lumo::Image<unsigned int>* ids = nullptr);
-
-#endif  // TETLAB_MESH_MESH_H

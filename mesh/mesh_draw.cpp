@@ -46,6 +46,82 @@ void drawBaryTriangles(const Mesh& mesh, bool texSpace, Colour colour) {
     glEnd();
 }
 
+// Saves the GL state and sets up the barycentric pass on a w x h viewport: a black background
+// and unblended, smoothly interpolated, undithered colours, so that the background reads as
+// outside and the weights and ids come back as drawn. In texture space the unit square fills
+// the viewport (projection and model-view pushed).
+void beginBaryPass(int w, int h, bool texSpace) {
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_BLEND);
+    glDisable(GL_DITHER);
+    glShadeModel(GL_SMOOTH);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);  // RGB byte rows of any width
+    glViewport(0, 0, w, h);
+    if (texSpace) {
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        glOrtho(0, 1, 0, 1, -1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glLoadIdentity();
+    }
+    glDisable(GL_CULL_FACE);
+}
+
+// Restores what beginBaryPass saved.
+void endBaryPass(bool texSpace) {
+    if (texSpace) {
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glPopMatrix();
+    }
+    glPopClientAttrib();
+    glPopAttrib();
+}
+
+// Redraws every triangle in a flat colour holding its number t as the bytes (t & 255,
+// (t >> 8) & 255, (t >> 16) & 255) and reads the RGB bytes back into rgb (same size as the pass).
+void readTriangleNumbers(const Mesh& mesh, bool texSpace, lumo::Image<unsigned char>& rgb) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    drawBaryTriangles(mesh, texSpace, [](size_t t, int) {
+        glColor3ub(GLubyte(t & 255), GLubyte((t >> 8) & 255), GLubyte((t >> 16) & 255));
+    });
+    glReadPixels(0, 0, rgb.w, rgb.h, lumo::channelToGL(3), lumo::typeToGL<unsigned char>(),
+                 rgb.getData());
+}
+
+// Turns the read-back colours into weights: a pixel whose colour sums to at least 0.01 is
+// covered and gets its weights scaled to sum 1, alpha 1 and (when ids is set) the triangle
+// number decoded from rgb; any other pixel becomes all zero with id 0xFFFFFFFF.
+void resolvePixels(lumo::Image<float>& weights, const lumo::Image<unsigned char>& rgb,
+                   lumo::Image<unsigned int>* ids) {
+    const int n = weights.w * weights.h;
+    for (int i = 0; i < n; ++i) {
+        float* px = weights.data + 4 * i;
+        float s = px[0] + px[1] + px[2];
+        if (s >= 0.01f) {
+            px[0] /= s;
+            px[1] /= s;
+            px[2] /= s;
+            px[3] = 1.0f;
+            if (ids) {
+                const unsigned char* c = rgb.data + 3 * i;
+                ids->data[i] = c[0] + 256u * c[1] + 65536u * c[2];
+            }
+        } else {
+            px[0] = px[1] = px[2] = px[3] = 0.0f;
+            if (ids) ids->data[i] = 0xFFFFFFFFu;
+        }
+    }
+}
+
 // Issues the corners of one quad or triangle with their normals and current positions; the
 // texture coordinate of a corner is texCoord(tci, vi) of that corner.
 template <class Polygon, class TexCoord>
@@ -159,66 +235,12 @@ lumo::Image<float> getBaryImage(Mesh& mesh, int w, int h, bool texSpace,
     if (ids) *ids = lumo::Image<unsigned int>(w, h, 1);
     if (result.size() == 0) return result;
 
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-    // A black background and unblended, smoothly interpolated, undithered colours, so that the
-    // background reads as outside and the weights and ids come back as drawn.
-    glClearColor(0, 0, 0, 0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_BLEND);
-    glDisable(GL_DITHER);
-    glShadeModel(GL_SMOOTH);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);  // RGB byte rows of any width
-    glViewport(0, 0, w, h);
-    if (texSpace) {
-        glMatrixMode(GL_PROJECTION);
-        glPushMatrix();
-        glLoadIdentity();
-        glOrtho(0, 1, 0, 1, -1, 1);
-        glMatrixMode(GL_MODELVIEW);
-        glPushMatrix();
-        glLoadIdentity();
-    }
-    glDisable(GL_CULL_FACE);
+    beginBaryPass(w, h, texSpace);
     drawBaryTriangles(mesh, texSpace, [](size_t, int k) { cornerColour(k); });
     glReadPixels(0, 0, w, h, lumo::channelToGL(4), lumo::typeToGL<float>(), result.getData());
+    if (ids) readTriangleNumbers(mesh, texSpace, scratch);
+    endBaryPass(texSpace);
 
-    if (ids) {
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        // Triangle number t as the bytes (t & 255, (t >> 8) & 255, (t >> 16) & 255).
-        drawBaryTriangles(mesh, texSpace, [](size_t t, int) {
-            glColor3ub(GLubyte(t & 255), GLubyte((t >> 8) & 255), GLubyte((t >> 16) & 255));
-        });
-        glReadPixels(0, 0, w, h, lumo::channelToGL(3), lumo::typeToGL<unsigned char>(),
-                     scratch.getData());
-    }
-    if (texSpace) {
-        glMatrixMode(GL_PROJECTION);
-        glPopMatrix();
-        glMatrixMode(GL_MODELVIEW);
-        glPopMatrix();
-    }
-    glPopClientAttrib();
-    glPopAttrib();
-
-    for (int i = 0; i < w * h; ++i) {
-        float* px = result.data + 4 * i;
-        float s = px[0] + px[1] + px[2];
-        if (s >= 0.01f) {
-            px[0] /= s;
-            px[1] /= s;
-            px[2] /= s;
-            px[3] = 1.0f;
-            if (ids) {
-                const unsigned char* c = scratch.data + 3 * i;
-                ids->data[i] = c[0] + 256u * c[1] + 65536u * c[2];
-            }
-        } else {
-            px[0] = px[1] = px[2] = px[3] = 0.0f;
-            if (ids) ids->data[i] = 0xFFFFFFFFu;
-        }
-    }
+    resolvePixels(result, scratch, ids);
     return result;
 }

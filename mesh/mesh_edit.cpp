@@ -47,6 +47,91 @@ void recordMidpoint(std::vector<std::vector<std::pair<int, int>>>& map, int a, i
     map[b].emplace_back(a, m);
 }
 
+// One-to-six subdivision of src's triangles into dst. dst starts with src's rest positions,
+// weights and texture coordinates; every triangle appends its centre, then the midpoints of its
+// edges that no earlier triangle made. Position and texture edges keep separate midpoint maps,
+// since a texture seam splits a texture edge but not the position edge.
+class Subdivision {
+  public:
+    Subdivision(const Mesh& src, Mesh& dst)
+        : src(src),
+          dst(dst),
+          hasW(!src.boneWeights.empty()),
+          hasT(!src.tvert.empty()),
+          edgeMid(src.restVert.size()),
+          texMid(src.tvert.size()) {
+        dst.restVert = src.restVert;
+        if (hasW) dst.boneWeights = src.boneWeights;
+        dst.tvert = src.tvert;
+        dst.tris.reserve(6 * src.tris.size());
+    }
+
+    // Appends the centre of t, the new midpoints of its edges and its six triangles: for each
+    // edge (a, b) from corner k, (a, m, c) and (m, b, c) with m the midpoint and c the centre.
+    // The centre's position and texture coordinate are the corner means, its weights the
+    // normalised merge of the corners'. Texture indices are 0 when src has no texture.
+    void splitTriangle(const Mesh::Tri& t) {
+        const int c = int(dst.restVert.size());
+        dst.restVert.push_back(Vec3f());
+        if (hasW) dst.boneWeights.emplace_back();
+        const int ct = int(dst.tvert.size());
+        if (hasT) dst.tvert.push_back(Vec3f());
+        Vec3f sum, tsum;
+        for (int k = 0; k < 3; ++k) {
+            const int a = t.vi[k], b = t.vi[(k + 1) % 3];
+            const int ta = t.tci[k], tb = t.tci[(k + 1) % 3];
+            sum += src.restVert[a];
+            const int m = edgeMidpoint(a, b);
+            int tm = 0;
+            if (hasT) {
+                tsum += src.tvert[ta];
+                tm = texMidpoint(ta, tb);
+            }
+            const int v1[3] = {a, m, c}, v2[3] = {m, b, c};
+            const int t1[3] = {ta, tm, ct}, t2[3] = {tm, tb, ct}, zero[3] = {0, 0, 0};
+            dst.tris.push_back(Mesh::Tri(v1, v1, hasT ? t1 : zero));
+            dst.tris.push_back(Mesh::Tri(v2, v2, hasT ? t2 : zero));
+            if (hasW) append(dst.boneWeights[c], src.boneWeights[a]);
+        }
+        if (hasT) dst.tvert[ct] = tsum * (1.0 / 3.0);
+        if (hasW) normalise(dst.boneWeights[c]);
+        dst.restVert[c] = sum * (1.0 / 3.0);
+    }
+
+  private:
+    // Index of the midpoint of position edge (a, b), appending it (position and the normalised
+    // merge of both ends' weights) the first time the edge is seen.
+    int edgeMidpoint(int a, int b) {
+        int m = findMidpoint(edgeMid, a, b);
+        if (m >= 0) return m;
+        m = int(dst.restVert.size());
+        recordMidpoint(edgeMid, a, b, m);
+        dst.restVert.push_back((src.restVert[a] + src.restVert[b]) * 0.5);
+        if (hasW) {
+            WeightList list = src.boneWeights[a];
+            append(list, src.boneWeights[b]);
+            normalise(list);
+            dst.boneWeights.push_back(std::move(list));
+        }
+        return m;
+    }
+
+    // Index of the midpoint of texture edge (ta, tb), appending it the first time.
+    int texMidpoint(int ta, int tb) {
+        int m = findMidpoint(texMid, ta, tb);
+        if (m >= 0) return m;
+        m = int(dst.tvert.size());
+        recordMidpoint(texMid, ta, tb, m);
+        dst.tvert.push_back((src.tvert[ta] + src.tvert[tb]) * 0.5);
+        return m;
+    }
+
+    const Mesh& src;
+    Mesh& dst;
+    const bool hasW, hasT;
+    std::vector<std::vector<std::pair<int, int>>> edgeMid, texMid;  // per endpoint: (other, mid)
+};
+
 }  // namespace
 
 Mesh::Mesh(const lumo::Image<float>& coords, const lumo::Image<unsigned char>& mask) : Mesh() {
@@ -116,63 +201,10 @@ Mesh Mesh::keepVert(const std::vector<int>& keep) const {
 
 Mesh Mesh::subdivide() const {
     if (!faces.empty()) std::fprintf(stderr, "WARNING: subdivide does not handle polys yet\n");
-    const bool hasW = !boneWeights.empty();
-    const bool hasT = !tvert.empty();
-    assert(!hasW || boneWeights.size() >= restVert.size());
-    std::vector<std::vector<std::pair<int, int>>> edgeMid(restVert.size());
-    std::vector<std::vector<std::pair<int, int>>> texMid(tvert.size());
+    assert(boneWeights.empty() || boneWeights.size() >= restVert.size());
     Mesh r;
-    std::vector<Vec3f>& pos = r.restVert;
-    std::vector<WeightList>& wts = r.boneWeights;
-    std::vector<Vec3f>& tex = r.tvert;
-    pos = restVert;
-    if (hasW) wts = boneWeights;
-    tex = tvert;
-    r.tris.reserve(6 * tris.size());
-
-    for (const Tri& t : tris) {
-        const int c = int(pos.size());
-        pos.push_back(Vec3f());
-        if (hasW) wts.emplace_back();
-        const int ct = int(tex.size());
-        if (hasT) tex.push_back(Vec3f());
-        Vec3f sum, tsum;
-        for (int k = 0; k < 3; ++k) {
-            const int a = t.vi[k], b = t.vi[(k + 1) % 3];
-            const int ta = t.tci[k], tb = t.tci[(k + 1) % 3];
-            sum += restVert[a];
-            int m = findMidpoint(edgeMid, a, b);
-            if (m < 0) {
-                m = int(pos.size());
-                recordMidpoint(edgeMid, a, b, m);
-                pos.push_back((restVert[a] + restVert[b]) * 0.5);
-                if (hasW) {
-                    WeightList list = boneWeights[a];
-                    append(list, boneWeights[b]);
-                    normalise(list);
-                    wts.push_back(std::move(list));
-                }
-            }
-            int tm = 0;
-            if (hasT) {
-                tsum += tvert[ta];
-                tm = findMidpoint(texMid, ta, tb);
-                if (tm < 0) {
-                    tm = int(tex.size());
-                    recordMidpoint(texMid, ta, tb, tm);
-                    tex.push_back((tvert[ta] + tvert[tb]) * 0.5);
-                }
-            }
-            const int v1[3] = {a, m, c}, v2[3] = {m, b, c};
-            const int t1[3] = {ta, tm, ct}, t2[3] = {tm, tb, ct}, zero[3] = {0, 0, 0};
-            r.tris.push_back(Tri(v1, v1, hasT ? t1 : zero));
-            r.tris.push_back(Tri(v2, v2, hasT ? t2 : zero));
-            if (hasW) append(wts[c], boneWeights[a]);
-        }
-        if (hasT) tex[ct] = tsum * (1.0 / 3.0);
-        if (hasW) normalise(wts[c]);
-        pos[c] = sum * (1.0 / 3.0);
-    }
+    Subdivision split(*this, r);
+    for (const Tri& t : tris) split.splitTriangle(t);
     r.vert = r.restVert;
     r.spheres = spheres;
     r.initNormals();

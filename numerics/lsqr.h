@@ -1,7 +1,6 @@
 // C-style LSQR (Paige and Saunders) for sparse least squares min |A x - b|^2 + damp^2 |x|^2,
 // with A reached only through a caller-supplied product callback; records and allocators.
-#ifndef LUMO_NUMERICS_LSQR_H
-#define LUMO_NUMERICS_LSQR_H
+#pragma once
 
 #include <cstdio>
 
@@ -91,5 +90,3 @@ double dvec_norm2(dvec* v);            // Euclidean norm; 0 for length < 1
 //   2 least-squares error small given ATOL   6 condition number beyond machine precision
 //   3 condition number exceeded CONLIM       7 iteration limit reached
 void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* func, void* prod);
-
-#endif  // LUMO_NUMERICS_LSQR_H

@@ -1,7 +1,6 @@
 // Dense row-major matrix of doubles with reference-counted shared storage, plus its LAPACK
 // decompositions, least squares, Levenberg-Marquardt fitting and rotation conversions.
-#ifndef LUMO_NUMERICS_MATRIX_H
-#define LUMO_NUMERICS_MATRIX_H
+#pragma once
 
 #include <exception>
 
@@ -147,5 +146,3 @@ class Matrix {
 };
 
 }  // namespace lumo
-
-#endif  // LUMO_NUMERICS_MATRIX_H

@@ -1,8 +1,7 @@
 // CSSparseQR: the least-squares QR factorisation of a sparse matrix on CXSparse.
 // Include <suitesparse/cs.h> before this header, and only from .cpp files: cs.h defines macros
 // with short names (cs, CS_INT, ...).
-#ifndef LUMO_NUMERICS_SPARSE_CSQR_H
-#define LUMO_NUMERICS_SPARSE_CSQR_H
+#pragma once
 
 #ifndef CS_VER
 #error "include <suitesparse/cs.h> before numerics/sparse_csqr.h"
@@ -34,5 +33,3 @@ class CSSparseQR : public SparseQR {
 };
 
 }  // namespace lumo
-
-#endif  // LUMO_NUMERICS_SPARSE_CSQR_H

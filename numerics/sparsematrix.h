@@ -1,7 +1,6 @@
 // Compressed-sparse-column matrix of doubles with its direct solve (UMFPACK), sparse least
 // squares (CXSparse QR, LSQR, conjugate gradients), Gauss-Seidel and a tridiagonal solve.
-#ifndef LUMO_NUMERICS_SPARSEMATRIX_H
-#define LUMO_NUMERICS_SPARSEMATRIX_H
+#pragma once
 
 #include <utility>
 #include <vector>
@@ -113,5 +112,3 @@ Matrix triDiagSolve(const std::vector<Vec3<double> >& abc, const Matrix& d);
 // The LSQR product callback for a lumo::SparseMatrix passed as prod: mode 0 y += A x,
 // otherwise x += A^T y.
 void lsqr_vec_prod(long mode, DOUBLE_VECTOR* x, DOUBLE_VECTOR* y, void* prod);
-
-#endif  // LUMO_NUMERICS_SPARSEMATRIX_H

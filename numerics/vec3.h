@@ -1,7 +1,6 @@
 // Small value types: the 3-vector Vec3<T>, the 4-vector Vec4<T>, the row-major 4x4 transform
 // Mat4x4 and the rotation quaternion Quaternion.
-#ifndef LUMO_NUMERICS_VEC3_H
-#define LUMO_NUMERICS_VEC3_H
+#pragma once
 
 #include <cmath>
 #include <ostream>
@@ -217,5 +216,3 @@ class Quaternion {
 };
 
 }  // namespace lumo
-
-#endif  // LUMO_NUMERICS_VEC3_H

@@ -19,6 +19,17 @@
 // - Element vectors and matrices follow Tetrahedron (entry 3k+c = coordinate c of slot k).
 // - Rotation lists hold one 12 x 12 matrix per tetrahedron, in tets order, zero except its four
 //   diagonal 3 x 3 blocks, each the same rotation R (current = R rest, up to stretch).
+//
+// Units and signs:
+// - Time in seconds: simulate's dt (the scene steps by 0.01), velocities in length per second.
+// - Mass is lumped and uniform: 10.0 per vertex on each of its three rows, whatever the element
+//   volumes or the material; damping is 0.5 times the mass. Forces (fext, the elastic forces)
+//   are in mass times length per second squared; see Tetrahedron for stress and strain.
+// - y points up. Gravity is not applied here: the caller puts it in fext (the scene adds
+//   -9.81 times the mass to every y row).
+// - The floor is the plane y = -10 (the scene's ground height): after integration a vertex below
+//   it that moves down has its y velocity negated and its whole velocity scaled by 0.9. Its
+//   position is left where it is; the scene's ground force pushes it back up.
 class TetMesh : public Mesh {
   public:
     // Wall-clock seconds spent in the phases of simulate, accumulated over calls while
@@ -39,7 +50,9 @@ class TetMesh : public Mesh {
     std::vector<int> copiedFrom;
     // Records of the last handleFractures or debugFracture call.
     std::vector<TetMeshFractureInfo> recentFractures;
-    double fractureThreshold;        // principal stress at which a tetrahedron breaks (1000.0)
+    // Largest principal stress (unit of youngsModulus, tension positive) at which a tetrahedron
+    // breaks; 1000.0 until the scene sets it.
+    double fractureThreshold;
     Tetrahedron::Material material;  // copied into every element at load
     StepTiming* stepTiming;          // null unless a benchmark wants the phase times
 

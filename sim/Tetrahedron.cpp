@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <iostream>
 
-#include "app/ui/UI.h"
+#include "platform/ui/UI.h"
 
 using lumo::Matrix;
 using lumo::Vec3;

@@ -16,14 +16,28 @@
 //   shears. The rows of B and E and of plasticStrain follow this order.
 // Positions are handed in as an array indexed by the values of verts; the element never owns
 // them and makes no range test on its indices.
+//
+// Units and signs:
+// - Positions are in world units (lengths), y up. Strain is dimensionless: the symmetric gradient
+//   of the displacement in the element's rest frame, positive when a direction is stretched.
+// - Elastic strain is B (Rt x - x0) - plasticStrain: the current shape rotated back into the rest
+//   frame (Rt), minus the rest shape x0, through B, less what has flowed plastically.
+// - plasticStrain is the permanent part of the strain (same order and units). It shifts the
+//   element's rest shape: the element pushes back only against strain beyond it.
+// - Stress is E times strain, in the unit of youngsModulus; tension is positive. The fracture test
+//   takes the stress of the total strain (plastic part included) and compares its largest
+//   principal value (the strongest pull) with the mesh's threshold.
+// - Nodal forces of the element, in the rest frame: f = -K (Rt x - x0) + P plasticStrain
+//   = -volume B^T (elastic stress). K and P carry the rest volume, so forces are in the unit of
+//   youngsModulus times length squared; the step rotates them into the current frame.
 class Tetrahedron {
   public:
     struct Material {
-        double plasticYield;   // plastic flow only while |elastic strain| exceeds this
-        double plasticMax;     // cap on |accumulated plastic strain|
-        double plasticCreep;   // plastic flow rate per unit time
-        double youngsModulus;  // Young's modulus
-        double poissonRatio;   // Poisson's ratio
+        double plasticYield;   // plastic flow only while |elastic strain| exceeds this (strain)
+        double plasticMax;     // cap on |accumulated plastic strain| (strain)
+        double plasticCreep;   // plastic flow rate, per second
+        double youngsModulus;  // Young's modulus: sets the unit of stress
+        double poissonRatio;   // Poisson's ratio (dimensionless, below 0.5)
 
         // 0.001, 100.0, 2.0, 25000.0, 0.1
         Material();

@@ -1,5 +1,5 @@
-// Camera maths: defaults, the projection and model-view matrices, and the orbit, pan and dolly
-// drags of the interactive camera.
+// Camera maths: the projection and model-view matrices of the defaults, and the orbit, pan and
+// dolly drags of the interactive camera.
 #include <GL/glew.h>
 #include <GL/glu.h>
 
@@ -29,29 +29,6 @@ void drag(TestView& v, int button, int x0, int y0, int x1, int y1) {
 }
 
 }  // namespace
-
-TEST(Camera, DefaultsAndButtonBookkeeping) {
-    TestView v;
-    EXPECT_TRUE(v.orbitMode);
-    EXPECT_FALSE(v.orthographic);
-    EXPECT_EQ(v.zNear, 0.1);
-    EXPECT_EQ(v.zFar, 100.0);
-    EXPECT_EQ(v.fovy, 45.0);
-    EXPECT_TRUE(v.position == lumo::Vec3<double>(0.0, 0.0, 10.0));
-    EXPECT_EQ(v.orientation.a, 1.0);
-    EXPECT_EQ(v.orientation.v.len(), 0.0);
-    EXPECT_EQ(v.buttonState + v.lastX + v.lastY, 0);
-    EXPECT_DOUBLE_EQ(v.aspect(), 640.0 / 480.0);
-
-    // button + 1 while held, 0 after the release; no redraw from the buttons alone.
-    EXPECT_TRUE(v.mouse(2, true, 5, 6));
-    EXPECT_EQ(v.buttonState, 3);
-    EXPECT_EQ(v.lastX, 5);
-    EXPECT_EQ(v.lastY, 6);
-    v.mouse(2, false, 7, 8);
-    EXPECT_EQ(v.buttonState, 0);
-    EXPECT_EQ(v.refreshes, 0);
-}
 
 class CameraGL : public GLTest {};
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/glframe/fbo.h"
+#include "tests/support/Capture.h"
 #include "tests/support/gl/GLTestWindow.h"
 
 namespace {
@@ -13,10 +14,7 @@ class FBOTest : public GLTest {};
 
 // Resizes and returns what it printed.
 std::string resize(FBO& f, int w, int h) {
-    testing::internal::CaptureStdout();
-    f.resize(w, h);
-    fflush(stdout);
-    return testing::internal::GetCapturedStdout();
+    return testsupport::captureStdout([&] { f.resize(w, h); });
 }
 
 }  // namespace

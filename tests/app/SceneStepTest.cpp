@@ -3,12 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 
 #include <boost/shared_ptr.hpp>
 
 #include "app/Scene.h"
 #include "sim/TetMeshFractureArchive.h"
+#include "tests/support/Capture.h"
+#include "tests/support/TempFile.h"
 
 namespace {
 
@@ -118,19 +119,18 @@ TEST(SceneFractureLog, WritesEveryRecordOrReportsOneLine) {
     std::vector<TetMeshFractureInfo> all(2);
     all[0].tet = 5;
     all[1].tet = 9;
-    const std::string path = testing::TempDir() + "scene_fractures.txt";
-    ASSERT_TRUE(Scene::writeFractureLog(path.c_str(), all));
+    const testsupport::TempFile log("scene_fractures.txt");
+    ASSERT_TRUE(Scene::writeFractureLog(log.c_str(), all));
     std::vector<TetMeshFractureInfo> back;
-    readFractureFile(path.c_str(), back);
+    readFractureFile(log.c_str(), back);
     ASSERT_EQ(back.size(), 2u);
     EXPECT_EQ(back[0].tet, 5);
     EXPECT_EQ(back[1].tet, 9);
-    std::remove(path.c_str());
 
     // An unwritable log: one line on standard error, no exception.
-    testing::internal::CaptureStderr();
-    bool ok = Scene::writeFractureLog("/nonexistent-dir/fractures.txt", all);
-    std::string err = testing::internal::GetCapturedStderr();
+    bool ok = true;
+    const std::string err = testsupport::captureStderr(
+        [&] { ok = Scene::writeFractureLog("/nonexistent-dir/fractures.txt", all); });
     EXPECT_FALSE(ok);
     EXPECT_EQ(err.find("cannot write the fracture log /nonexistent-dir/fractures.txt"), 0u);
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);

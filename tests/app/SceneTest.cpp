@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 
 #include <sys/stat.h>
@@ -15,6 +16,8 @@
 #include "app/Camera.h"
 #include "app/Scene.h"
 #include "app/glframe/fbo.h"
+#include "tests/support/Capture.h"
+#include "tests/support/TempFile.h"
 #include "tests/support/gl/GLTestWindow.h"
 
 namespace {
@@ -27,20 +30,12 @@ class TestView : public InteractiveCameraView {
     bool shiftActive() override { return false; }
 };
 
-std::string writeFile(const std::string& name, const std::string& text) {
-    // Each case runs in its own process, possibly alongside the others: the process id keeps their
-    // files apart.
-    const std::string path = testing::TempDir() + std::to_string(getpid()) + "_" + name;
-    std::ofstream(path) << text;
-    return path;
-}
+using testsupport::TempFile;
 
 // One tetrahedron over (0,0,0), (1,0,0), (0,1,0), (0,0,1) as four outward faces.
-std::string writeTetObj() {
-    return writeFile("scene_one_tet.obj",
-                     "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\n"
-                     "f 1 3 2\nf 1 2 4\nf 2 3 4\nf 1 4 3\n");
-}
+const char* const kOneTetObj =
+    "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\n"
+    "f 1 3 2\nf 1 2 4\nf 2 3 4\nf 1 4 3\n";
 
 // The window pixel (x, y; y downward) of the world point p with the view's camera.
 void windowPixel(TestView& view, double px, double py, double pz, int& x, int& y) {
@@ -63,13 +58,12 @@ void windowPixel(TestView& view, double px, double py, double pz, int& x, int& y
 class SceneTest : public GLTest {
   protected:
     Scene* makeScene(const char* boundObj = nullptr, const char* tetObj = nullptr) {
-        const std::string tets = tetObj ? tetObj : writeTetObj();
-        testing::internal::CaptureStderr();
-        testing::internal::CaptureStdout();
-        Scene* s = new Scene(tets.c_str(), boundObj);
-        fflush(stdout);
-        output = testing::internal::GetCapturedStdout();
-        errors = testing::internal::GetCapturedStderr();
+        const TempFile oneTet("scene_one_tet.obj", kOneTetObj);
+        Scene* s = nullptr;
+        const testsupport::Printed printed = testsupport::capturePrinted(
+            [&] { s = new Scene(tetObj ? tetObj : oneTet.c_str(), boundObj); });
+        output = printed.out;
+        errors = printed.err;
         s->view = &view;
         return s;
     }
@@ -101,8 +95,7 @@ TEST_F(SceneTest, TwoFileFormPrintsItsLinesAndStartsStopped) {
 }
 
 TEST_F(SceneTest, SurfaceOverAMeshWithoutTetrahedraIsLoadedThenDropped) {
-    const std::string surface =
-        writeFile("scene_surface.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    const TempFile surface("scene_surface.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
     const std::string missing = testing::TempDir() + "scene_missing_tets.obj";
     Scene* s = makeScene(surface.c_str(), missing.c_str());
     EXPECT_NE(output.find("loading obj: " + missing + "\n"), std::string::npos) << output;
@@ -110,26 +103,24 @@ TEST_F(SceneTest, SurfaceOverAMeshWithoutTetrahedraIsLoadedThenDropped) {
     EXPECT_TRUE(s->boundMesh.vert.empty());
     EXPECT_TRUE(s->boundMesh.tetMesh == s->tetMesh);
     s->handleKeyboard('R', 0, 0);
-    testing::internal::CaptureStdout();
-    s->handleKeyboard(' ', 0, 0);
-    testing::internal::GetCapturedStdout();
+    testsupport::captureStdout([&] { s->handleKeyboard(' ', 0, 0); });
     EXPECT_TRUE(s->boundMesh.vert.empty());
 }
 
 TEST_F(SceneTest, SceneFileFormTakesFileValuesAndDropsBadSprings) {
     // drawTets 0, E 3000, threshold 750, no bound surface (but a texture listed), springs on
     // tetrahedron 0 and on the missing tetrahedron 5.
-    const std::string obj = writeTetObj();
-    const std::string file = writeFile(
-        "scene_test.scene", "22 serialization::archive 6 0 0 0 0 0 " + std::to_string(obj.size()) +
-                                " " + obj +
-                                " 3000 0.3 750 0.002 50 1.5 0 0 0  0 0 0  0 0 1 0 5 x.png 0 0 0 0 "
-                                "0 0 2 0 0 0 0 0.5 0.25 0.125 1 2 3 5 0.25 0.25 0.25 0 0 0\n");
-    testing::internal::CaptureStderr();
-    testing::internal::CaptureStdout();
-    Scene s(file.c_str());
-    testing::internal::GetCapturedStdout();
-    std::string err = testing::internal::GetCapturedStderr();
+    const TempFile objFile("scene_one_tet.obj", kOneTetObj);
+    const std::string& obj = objFile.path();
+    const TempFile file("scene_test.scene",
+                        "22 serialization::archive 6 0 0 0 0 0 " + std::to_string(obj.size()) +
+                            " " + obj +
+                            " 3000 0.3 750 0.002 50 1.5 0 0 0  0 0 0  0 0 1 0 5 x.png 0 0 0 0 "
+                            "0 0 2 0 0 0 0 0.5 0.25 0.125 1 2 3 5 0.25 0.25 0.25 0 0 0\n");
+    std::unique_ptr<Scene> scene;
+    const std::string err =
+        testsupport::capturePrinted([&] { scene.reset(new Scene(file.c_str())); }).err;
+    const Scene& s = *scene;
     EXPECT_FALSE(s.drawTets);
     EXPECT_EQ(s.tetMesh->fractureThreshold, 750.0);
     EXPECT_EQ(s.tetMesh->material.youngsModulus, 3000.0);
@@ -140,13 +131,13 @@ TEST_F(SceneTest, SceneFileFormTakesFileValuesAndDropsBadSprings) {
     EXPECT_EQ(s.springs[0].bary[0], 0.5f);
     EXPECT_EQ(s.springs[0].bary[3], 0.25f);
     EXPECT_EQ(s.springs[0].pos.z, 3.0f);
-    EXPECT_EQ(err, file + ": spring 1 names tetrahedron 5, but the mesh has 1; dropped\n");
+    EXPECT_EQ(err, file.path() + ": spring 1 names tetrahedron 5, but the mesh has 1; dropped\n");
 
-    const std::string bad = writeFile("scene_bad.scene", "22 serialization::archive 6 0 0 1 0");
-    testing::internal::CaptureStdout();
-    EXPECT_THROW(Scene b(bad.c_str()), std::exception);
-    EXPECT_THROW(Scene b("/nonexistent/scene"), std::exception);
-    testing::internal::GetCapturedStdout();
+    const TempFile bad("scene_bad.scene", "22 serialization::archive 6 0 0 1 0");
+    testsupport::captureStdout([&] {
+        EXPECT_THROW(Scene b(bad.c_str()), std::exception);
+        EXPECT_THROW(Scene b("/nonexistent/scene"), std::exception);
+    });
 }
 
 // Damaged OBJ files are read as missing ones: the scene goes on without a body or surface, steps
@@ -241,10 +232,10 @@ TEST_F(SceneTest, KeyTable) {
 
 TEST_F(SceneTest, SpaceStepsOnceAndResetRestoresTheRestShape) {
     Scene* s = makeScene();
-    testing::internal::CaptureStdout();
-    s->handleKeyboard(' ', 0, 0);
-    s->handleKeyboard(' ', 0, 0);
-    testing::internal::GetCapturedStdout();
+    testsupport::captureStdout([&] {
+        s->handleKeyboard(' ', 0, 0);
+        s->handleKeyboard(' ', 0, 0);
+    });
     EXPECT_FALSE(s->running);
     EXPECT_LT(s->tetMesh->vert[0].y, 0.0f);  // falling under gravity
     EXPECT_LT(s->tetMesh->velocities[0].y, 0.0f);
@@ -262,9 +253,8 @@ TEST_F(SceneTest, PickDragAndDrop) {
     int x, y;
     windowPixel(view, 0.2, 0.3, 0.2, x, y);  // inside the tetrahedron
 
-    testing::internal::CaptureStdout();
-    s->selectHandleForView(&view, 0, 1, x, y);
-    std::string out = testing::internal::GetCapturedStdout();
+    const std::string out =
+        testsupport::captureStdout([&] { s->selectHandleForView(&view, 0, 1, x, y); });
     ASSERT_EQ(s->handle.tet, 0) << out;
     EXPECT_EQ(out.rfind("intersects tet: ", 0), 0u) << out;
     EXPECT_NE(out.find("\nbary: "), std::string::npos) << out;
@@ -285,9 +275,7 @@ TEST_F(SceneTest, PickDragAndDrop) {
     // A press beside the body picks nothing; another button drops the point.
     s->selectHandleForView(&view, 0, 1, 5, 5);
     EXPECT_EQ(s->handle.tet, -1);
-    testing::internal::CaptureStdout();
-    s->selectHandleForView(&view, 0, 1, x, y);
-    testing::internal::GetCapturedStdout();
+    testsupport::captureStdout([&] { s->selectHandleForView(&view, 0, 1, x, y); });
     EXPECT_EQ(s->handle.tet, 0);
     s->selectHandleForView(&view, 1, 1, x, y);
     EXPECT_EQ(s->handle.tet, -1);
@@ -295,10 +283,10 @@ TEST_F(SceneTest, PickDragAndDrop) {
 
 TEST_F(SceneTest, RemovingASpringByPickingIt) {
     Scene* s = makeScene();
-    testing::internal::CaptureStdout();
-    s->springs.push_back(Spring(0, lumo::Vec4<float>(1, 0, 0, 0), lumo::Vec3<float>(-3, 0, 0)));
-    s->springs.push_back(Spring(0, lumo::Vec4<float>(1, 0, 0, 0), lumo::Vec3<float>(3, 0, 0)));
-    testing::internal::GetCapturedStdout();
+    testsupport::captureStdout([&] {
+        s->springs.push_back(Spring(0, lumo::Vec4<float>(1, 0, 0, 0), lumo::Vec3<float>(-3, 0, 0)));
+        s->springs.push_back(Spring(0, lumo::Vec4<float>(1, 0, 0, 0), lumo::Vec3<float>(3, 0, 0)));
+    });
     int x, y;
     windowPixel(view, 3.0, 0.0, 0.0, x, y);     // the anchor end cap of the second spring
     s->removeSpringForView(&view, 0, 0, x, y);  // a release: nothing
@@ -311,15 +299,15 @@ TEST_F(SceneTest, RemovingASpringByPickingIt) {
 
 TEST_F(SceneTest, StepRateRefreshesOncePerThirtySteps) {
     Scene* s = makeScene();
-    testing::internal::CaptureStdout();
-    // The step counter is one for the whole process: first reach a refresh, then count.
-    for (int i = 0; i < 30 && s->fps == 0.0; ++i) s->simulate(0.01);
-    ASSERT_NE(s->fps, 0.0);
-    s->fps = -1.0;
-    for (int i = 0; i < 29; ++i) s->simulate(0.01);
-    EXPECT_EQ(s->fps, -1.0);
-    s->simulate(0.01);
-    testing::internal::GetCapturedStdout();
+    testsupport::captureStdout([&] {
+        // The step counter is one for the whole process: first reach a refresh, then count.
+        for (int i = 0; i < 30 && s->fps == 0.0; ++i) s->simulate(0.01);
+        ASSERT_NE(s->fps, 0.0);
+        s->fps = -1.0;
+        for (int i = 0; i < 29; ++i) s->simulate(0.01);
+        EXPECT_EQ(s->fps, -1.0);
+        s->simulate(0.01);
+    });
     EXPECT_GT(s->fps, 0.0);  // 30 / total seconds; infinite when they took under 1 ms
     EXPECT_TRUE(s->fractures.empty());
 }

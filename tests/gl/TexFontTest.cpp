@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/texfont/texfont.h"
+#include "tests/support/Capture.h"
 #include "tests/support/gl/GLTestWindow.h"
 
 namespace {
@@ -102,19 +103,18 @@ TEST_F(TexFontDraw, DrawingLeavesTheCallersStateAlone) {
 
 TEST_F(TexFontDraw, MissingFileBadSizeOrNotAFontFailCleanly) {
     TexFontData data;
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(data.init("fonts/missing.ttf", 12));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+    EXPECT_EQ(testsupport::captureStderr([&] { EXPECT_FALSE(data.init("fonts/missing.ttf", 12)); }),
               "TexFontData: cannot open font \"fonts/missing.ttf\"\n");
     EXPECT_TRUE(data.glyphs.empty());
     float x = 5, y = 5;
     EXPECT_EQ(data.drawString("text", x, y, 1, 1, -1, -1), 0.0f);
     EXPECT_EQ(GLTestWindow::get().countDiffering({0, 0, 0}), 0);
 
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(data.init(GLTestWindow::repoPath("fonts/Vera.ttf").c_str(), 0));
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("at size 0\n"), std::string::npos);
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(data.init(GLTestWindow::repoPath("fonts/Vera-LICENSE.txt").c_str(), 12));
-    EXPECT_FALSE(testing::internal::GetCapturedStderr().empty());
+    const std::string sizeErr = testsupport::captureStderr(
+        [&] { EXPECT_FALSE(data.init(GLTestWindow::repoPath("fonts/Vera.ttf").c_str(), 0)); });
+    EXPECT_NE(sizeErr.find("at size 0\n"), std::string::npos);
+    EXPECT_FALSE(testsupport::captureStderr([&] {
+                     EXPECT_FALSE(
+                         data.init(GLTestWindow::repoPath("fonts/Vera-LICENSE.txt").c_str(), 12));
+                 }).empty());
 }

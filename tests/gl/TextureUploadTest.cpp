@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/image/image.h"
+#include "tests/support/Capture.h"
 #include "tests/support/gl/GLTestWindow.h"
 
 using lumo::Image;
@@ -52,9 +53,7 @@ Bytes bytesOf(const Image<unsigned char>& img) {
     return Bytes(img.data, img.data + img.size());
 }
 std::string uploadErr(const Image<unsigned char>& img, int envMode) {
-    testing::internal::CaptureStderr();
-    img.initTexture(envMode);
-    return testing::internal::GetCapturedStderr();
+    return testsupport::captureStderr([&] { img.initTexture(envMode); });
 }
 
 }  // namespace

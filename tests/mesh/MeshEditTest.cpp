@@ -10,7 +10,8 @@
 
 #include "mesh/mesh.h"
 #include "platform/image/image.h"
-#include "tests/mesh/MeshTestUtil.h"
+#include "tests/support/Capture.h"
+#include "tests/support/MeshTestUtil.h"
 
 using namespace meshtest;
 
@@ -41,10 +42,7 @@ bool closedAndConsistent(const Mesh& m) {
 }
 
 std::string fillHoles(Mesh& m) {
-    testing::internal::CaptureStdout();
-    m.fillSimpleHoles();
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
+    return testsupport::captureStdout([&] { m.fillSimpleHoles(); });
 }
 
 // A 2 x 2 range image with points (x, y, 10 + x) and the given mask.
@@ -122,9 +120,8 @@ TEST(MeshEdit, SubdivideCounts) {
 
     Mesh two = mesh({V(0, 0, 0), V(1, 0, 0), V(1, 1, 0), V(0, 1, 0)}, {{0, 1, 2}, {0, 2, 3}});
     two.faces.push_back(Mesh::Face{{0, 1, 2, 3}, {0, 1, 2, 3}, {0, 0, 0, 0}});
-    testing::internal::CaptureStderr();
-    Mesh t = two.subdivide();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+    Mesh t;
+    EXPECT_EQ(testsupport::captureStderr([&] { t = two.subdivide(); }),
               "WARNING: subdivide does not handle polys yet\n");
     EXPECT_EQ(t.vert.size(), 11u);
     EXPECT_EQ(t.tris.size(), 12u);

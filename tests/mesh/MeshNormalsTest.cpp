@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "mesh/mesh.h"
-#include "tests/mesh/MeshTestUtil.h"
+#include "tests/support/MeshTestUtil.h"
 
 using namespace meshtest;
 

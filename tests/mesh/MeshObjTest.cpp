@@ -5,60 +5,37 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 
-#include <unistd.h>
-
 #include "mesh/mesh.h"
-#include "tests/mesh/MeshTestUtil.h"
+#include "tests/support/Capture.h"
+#include "tests/support/MeshTestUtil.h"
+#include "tests/support/TempFile.h"
 
 using namespace meshtest;
 
 namespace {
 
-// A path in the test temp directory unique to this process and test.
-std::string tempPath(const std::string& suffix) {
-    return testing::TempDir() + "mesh_obj_" + std::to_string(getpid()) + "_" +
-           testing::UnitTest::GetInstance()->current_test_info()->name() + suffix + ".obj";
-}
-
-// Writes `text` to this test's input file and returns its path.
-std::string writeFile(const std::string& text) {
-    const std::string path = tempPath("");
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
-}
-
-std::string readFile(const std::string& path) {
-    std::stringstream ss;
-    ss << std::ifstream(path, std::ios::binary).rdbuf();
-    return ss.str();
-}
-
-// Result of a load with its captured standard output and error; the file is removed after.
+// Result of a load with what it printed.
 struct Load {
     int result;
     std::string out, err;
 };
 
 Load loadPath(Mesh& mesh, const std::string& path, std::vector<std::string>* unknown = nullptr) {
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
     Load l;
-    l.result = mesh.loadobj(path.c_str(), unknown);
-    std::remove(path.c_str());
-    std::fflush(stdout);
-    std::fflush(stderr);
-    l.err = testing::internal::GetCapturedStderr();
-    l.out = testing::internal::GetCapturedStdout();
+    const testsupport::Printed p =
+        testsupport::capturePrinted([&] { l.result = mesh.loadobj(path.c_str(), unknown); });
+    l.out = p.out;
+    l.err = p.err;
     return l;
 }
 
+// Loads `text` through a file of this process.
 Load load(Mesh& mesh, const std::string& text, std::vector<std::string>* unknown = nullptr) {
-    return loadPath(mesh, writeFile(text), unknown);
+    const testsupport::TempFile file("mesh.obj", text);
+    return loadPath(mesh, file.path(), unknown);
 }
 
 const std::string kVerts = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0 0 1\n";
@@ -201,9 +178,10 @@ TEST(MeshObj, FailedReads) {
         SCOPED_TRACE(c.message);
         Mesh m;
         ASSERT_EQ(load(m, "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nsp 0 0 0 1\n").result, 1);
+        const testsupport::TempFile file("bad.obj", c.text);
         const std::string path =
-            c.text.empty() ? testing::TempDir() + "no/such/file.obj" : tempPath("");
-        Load l = c.text.empty() ? loadPath(m, path) : load(m, c.text);
+            c.text.empty() ? testing::TempDir() + "no/such/file.obj" : file.path();
+        Load l = loadPath(m, path);
         EXPECT_EQ(l.result, 0);
         EXPECT_EQ(l.out, c.message);
         EXPECT_EQ(l.err, c.text.empty() ? "" : path + c.error);
@@ -268,24 +246,24 @@ TEST(MeshObj, WriterSectionsAndRoundTrip) {
                   .result,
               1);
     a.vert[0] = V(9, 9, 9);
-    const std::string path = tempPath("_written");
+    const testsupport::TempFile file("written.obj");
+    const std::string path = file.path();
     ASSERT_EQ(a.saveobj(path.c_str(), false, false), 1);
     const std::string first =
         "v 0 0 0\nv 1 0 0\nv 0 1.23457 0\nvt 0 0\nvt 0.5 1\nf 1/1 2/2 3/1\n"
         "vw 1 2 0.75\nvw 1 0 0.25\nvw 2 4 1\nsp 0 0 0 1\nsp 1 1 1 2\nsw 2 1 0.25\nsi 1 2\n";
-    EXPECT_EQ(readFile(path), first);
+    EXPECT_EQ(file.read(), first);
     ASSERT_EQ(loadPath(b, path).result, 1);
     // "%g" keeps six significant digits.
     EXPECT_NEAR(b.restVert[2].y, a.restVert[2].y, 1e-5);
     ASSERT_EQ(b.saveobj(path.c_str(), false, false), 1);
-    EXPECT_EQ(readFile(path), first);
+    EXPECT_EQ(file.read(), first);
     EXPECT_EQ(b.spheres[1].interactions, std::vector<short>{0});
 
     a.tvert.clear();
     a.spheres.clear();
     a.boneWeights.clear();
     ASSERT_EQ(a.saveobj(path.c_str(), true, true), 1);
-    EXPECT_EQ(readFile(path), first + "v 9 9 9\nv 1 0 0\nv 0 1.23457 0\nf 1 2 3\n");
-    std::remove(path.c_str());
+    EXPECT_EQ(file.read(), first + "v 9 9 9\nv 1 0 0\nv 0 1.23457 0\nf 1 2 3\n");
     EXPECT_EQ(a.saveobj((testing::TempDir() + "no/such/dir.obj").c_str(), false, false), 0);
 }

@@ -6,7 +6,8 @@
 #include <utility>
 
 #include "mesh/mesh.h"
-#include "tests/mesh/MeshTestUtil.h"
+#include "tests/support/Capture.h"
+#include "tests/support/MeshTestUtil.h"
 
 using namespace meshtest;
 
@@ -33,10 +34,8 @@ struct Hit {
 
 Hit intersect(const Mesh& m, V o, V d, bool nearest = true) {
     Hit h;
-    testing::internal::CaptureStdout();
-    intersectRayWithMesh(m, o, d, h.nearestT, h.farthestT, h.tri, h.bary, nearest);
-    std::fflush(stdout);
-    h.out = testing::internal::GetCapturedStdout();
+    h.out = testsupport::captureStdout(
+        [&] { intersectRayWithMesh(m, o, d, h.nearestT, h.farthestT, h.tri, h.bary, nearest); });
     return h;
 }
 
@@ -65,9 +64,9 @@ TEST(MeshQuery, LineHitsTriangle) {
     EXPECT_EQ(back.tri, 0);
 
     double nearT = 0, farT = 0;
-    testing::internal::CaptureStdout();
-    intersectRayWithMesh(m, V(0.25f, 0.25f, 5), V(0, 0, -1), nearT, farT);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "close: 0\n");
+    EXPECT_EQ(testsupport::captureStdout(
+                  [&] { intersectRayWithMesh(m, V(0.25f, 0.25f, 5), V(0, 0, -1), nearT, farT); }),
+              "close: 0\n");
     EXPECT_EQ(std::make_pair(nearT, farT), std::make_pair(5.0, 5.0));
 }
 
@@ -139,9 +138,8 @@ TEST(MeshQuery, AnimateBlendsBoneTransforms) {
         // An array cannot be checked: there the last vertex names a known bone.
         if (form == 1) m.boneWeights[5] = {{1.0f, 1}};
         m.vert.assign(6, V(0, 0, 0));
-        testing::internal::CaptureStderr();
-        form == 0 ? m.animate(bones) : m.animate(array.data());
-        const std::string err = testing::internal::GetCapturedStderr();
+        const std::string err = testsupport::captureStderr(
+            [&] { form == 0 ? m.animate(bones) : m.animate(array.data()); });
         EXPECT_EQ(err.find("bone 9") != std::string::npos, form == 0) << err;
         EXPECT_EQ(m.vert, expected);
         EXPECT_EQ(m.spheres[0].center, V(0, 4, 0));

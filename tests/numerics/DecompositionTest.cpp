@@ -1,6 +1,6 @@
 // Tests for the dense decompositions and solves: eigSym, svd, svdLarge, qr, inverse, Linverse,
 // det, print and both linLeastSq forms. Random matrices come from a seeded generator.
-#include "tests/numerics/NumericsTestUtil.h"
+#include "tests/support/NumericsTestUtil.h"
 
 using lumo::Matrix;
 using testutil::captureStdout;

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "numerics/lsqr.h"
-#include "tests/numerics/NumericsTestUtil.h"
+#include "tests/support/NumericsTestUtil.h"
 
 using lumo::Matrix;
 using testutil::fromList;

@@ -1,6 +1,6 @@
 // Tests for the rotation conversions: rotation matrix <-> rotation vector, and the xyz and zxy
 // Euler angles, including rotations by (nearly) pi and the gimbal-lock branches.
-#include "tests/numerics/NumericsTestUtil.h"
+#include "tests/support/NumericsTestUtil.h"
 
 using lumo::Matrix;
 using testutil::captureStdout;

@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "numerics/sparsematrix.h"
-#include "tests/numerics/NumericsTestUtil.h"
+#include "tests/support/NumericsTestUtil.h"
 
 using lumo::Matrix;
 using lumo::SparseMatrix;
@@ -44,44 +44,6 @@ TEST(SparseMatrixStorage, ConstructorsFillTheCompressedColumns) {
     EXPECT_EQ(rowsOf(L), (Ints{0, 2, 1, 1}));  // duplicates kept, sorted by value
     EXPECT_EQ(std::vector<double>(L.x, L.x + 4), (std::vector<double>{5, 1, 2, 3}));
     EXPECT_EQ(cols[0][0], std::make_pair(0, 5.0));  // the caller's list comes back sorted
-}
-
-TEST(SparseMatrixStorage, CopyAssignReleaseAndGrowth) {
-    SparseMatrix A(3, 2, 6);
-    A.get(0, 0) = 1.0;
-    A.get(2, 0) = 2.0;
-    A.x[5] = 42.0;  // a spare slot: copies take the whole capacity
-    SparseMatrix B(A), C(1, 1, 1);
-    C = A;
-    for (SparseMatrix* M : {&B, &C}) {
-        EXPECT_TRUE(M->x != A.x && M->m == 3 && M->nzmax == 6 && M->x[5] == 42.0);
-        EXPECT_TRUE(pOf(*M) == pOf(A) && rowsOf(*M) == rowsOf(A));
-    }
-    B.get(0, 0) = 9.0;  // separate arrays
-    EXPECT_EQ(A.x[0], 1.0);
-    const double* before = A.x;
-    A = A;
-    EXPECT_TRUE(A.x == before && A.nz == 2);
-
-    A.release();
-    EXPECT_EQ(A.m + A.n + A.nz + A.nzmax, 0);
-    SparseMatrix D(A);  // a source without storage gives a copy without storage
-    EXPECT_TRUE(A.p == nullptr && D.p == nullptr);
-
-    // Growth by max(8 slots, 20 percent), the product truncated: 10 -> 18, 100 -> 120.
-    for (int full : {10, 100}) {
-        Cols c1(1);
-        for (int r = 0; r < full; ++r) c1[0].push_back({r, 1.0});
-        SparseMatrix F(full + 1, c1);
-        ASSERT_EQ(F.nzmax, full);
-        F.get(full, 0) = 4.0;
-        EXPECT_EQ(F.nzmax, full == 10 ? 18 : 120);
-        EXPECT_EQ(F.x[full] + F.x[0], 5.0);  // old values carried over
-    }
-    SparseMatrix G(2, 2, 1);
-    G.ensure(5);
-    G.ensure(3);  // never shrinks
-    EXPECT_EQ(G.nzmax, 5);
 }
 
 TEST(SparseMatrixAccess, GetInsertsOnlyAbsentEntriesInSortedPlace) {

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "numerics/sparse_csqr.h"
-#include "tests/numerics/NumericsTestUtil.h"
+#include "tests/support/NumericsTestUtil.h"
 
 using lumo::Matrix;
 using lumo::SparseMatrix;

@@ -4,24 +4,17 @@
 
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <string>
+
+#include "tests/support/Capture.h"
+#include "tests/support/TempFile.h"
 
 using lumo::Image;
 
 namespace {
-// A file name in /tmp unique to this process, removed by the destructor.
-struct TempFile {
-    std::string path = "/tmp/imagetest_" + std::to_string(getpid()) + ".png";
-    ~TempFile() { std::remove(path.c_str()); }
-};
-
 std::string readErr(Image<unsigned char>& img, const char* path) {
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(img.read(path));
-    return testing::internal::GetCapturedStderr();
+    return testsupport::captureStderr([&] { EXPECT_FALSE(img.read(path)); });
 }
 }  // namespace
 
@@ -49,13 +42,13 @@ TEST(Image, ConstructionCopiesAndAssignment) {
 }
 
 TEST(Image, ReadsPngOfEveryChannelCountTopRowFirst) {
-    TempFile file;
+    const testsupport::TempFile file("image.png");
     for (int n = 1; n <= 4; ++n) {
         unsigned char pixels[24];  // 3 x 2: channel c of pixel k = 40k + c
         for (int i = 0; i < 6 * n; ++i) pixels[i] = 40 * (i / n) + i % n;
-        ASSERT_TRUE(stbi_write_png(file.path.c_str(), 3, 2, n, pixels, 3 * n));
+        ASSERT_TRUE(stbi_write_png(file.c_str(), 3, 2, n, pixels, 3 * n));
         Image<unsigned char> img;
-        EXPECT_TRUE(img.read(file.path.c_str()));
+        EXPECT_TRUE(img.read(file.c_str()));
         ASSERT_TRUE(img.w == 3 && img.h == 2 && img.nchannels == n) << n;
         EXPECT_EQ(std::string(img.data, img.data + 6 * n), std::string(pixels, pixels + 6 * n));
     }
@@ -64,10 +57,10 @@ TEST(Image, ReadsPngOfEveryChannelCountTopRowFirst) {
 TEST(Image, ReadsJpegByContentWhateverTheName) {
     unsigned char pixels[8 * 8 * 3];
     for (int i = 0; i < 8 * 8 * 3; ++i) pixels[i] = i % 3 == 0 ? 200 : i % 3 == 1 ? 100 : 50;
-    TempFile file;  // named .png
-    ASSERT_TRUE(stbi_write_jpg(file.path.c_str(), 8, 8, 3, pixels, 100));
+    const testsupport::TempFile file("image.png");  // a JPEG under a .png name
+    ASSERT_TRUE(stbi_write_jpg(file.c_str(), 8, 8, 3, pixels, 100));
     Image<unsigned char> img;
-    EXPECT_TRUE(img.read(file.path.c_str()));
+    EXPECT_TRUE(img.read(file.c_str()));
     ASSERT_TRUE(img.w == 8 && img.h == 8 && img.nchannels == 3);
     // 3: a flat colour survives quality-100 quantisation and the YCbCr round trip to +-2.
     for (int i = 0; i < 8 * 8 * 3; ++i) EXPECT_NEAR(img.data[i], pixels[i], 3) << i;
@@ -132,15 +125,15 @@ TEST(Image, FormatTablesAndPow2Mode) {
     const GLenum formats[] = {0, GL_LUMINANCE, GL_LUMINANCE_ALPHA, GL_RGB, GL_RGBA, 0};
     for (int n = 0; n <= 5; ++n) EXPECT_EQ(lumo::channelToGL(n), formats[n]) << n;
 
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(lumo::typeToGL<unsigned char>(), GLenum(GL_UNSIGNED_BYTE));
-    EXPECT_EQ(lumo::typeToGL<float>(), GLenum(GL_FLOAT));
-    EXPECT_EQ(lumo::typeToGL<unsigned short>(), GLenum(GL_UNSIGNED_SHORT));
-    EXPECT_EQ(lumo::typeToGL<unsigned int>(), GLenum(GL_UNSIGNED_INT));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(lumo::typeToGL<double>(), 0u);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Unhandled type in typeToGL()\n");
+    EXPECT_EQ(testsupport::captureStderr([] {
+                  EXPECT_EQ(lumo::typeToGL<unsigned char>(), GLenum(GL_UNSIGNED_BYTE));
+                  EXPECT_EQ(lumo::typeToGL<float>(), GLenum(GL_FLOAT));
+                  EXPECT_EQ(lumo::typeToGL<unsigned short>(), GLenum(GL_UNSIGNED_SHORT));
+                  EXPECT_EQ(lumo::typeToGL<unsigned int>(), GLenum(GL_UNSIGNED_INT));
+              }),
+              "");
+    EXPECT_EQ(testsupport::captureStderr([] { EXPECT_EQ(lumo::typeToGL<double>(), 0u); }),
+              "Unhandled type in typeToGL()\n");
 
     EXPECT_EQ(int(lumo::imageGetPow2Mode()), -1);  // undecided until set
     for (int m : {0, 1}) {                         // 0: resize ("on"), 1: no resizing ("off")

@@ -1,7 +1,5 @@
 // Tests of the fracture log: exact token layout, round trips and the failures on reading.
-#include <cstdio>
 #include <array>
-#include <fstream>
 #include <tuple>
 #include <sstream>
 #include <string>
@@ -11,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/TetMeshFractureArchive.h"
+#include "tests/support/TempFile.h"
 
 namespace {
 
@@ -212,23 +211,19 @@ TEST(FractureArchive, TruncatedFileKeepsTheCompleteRecords) {
 }
 
 TEST(FractureArchive, Files) {
-    const std::string path = ::testing::TempDir() + "fracture_archive_test.txt";
+    const testsupport::TempFile file("fractures.txt"), missing("missing.txt");
     std::vector<TetMeshFractureInfo> written = {workedExample()};
-    writeFractureFile(path.c_str(), written);
-    std::ifstream in(path);
-    std::stringstream content;
-    content << in.rdbuf();
-    EXPECT_EQ(content.str(), kWorkedExample);
+    writeFractureFile(file.c_str(), written);
+    EXPECT_EQ(file.read(), kWorkedExample);
 
     std::vector<TetMeshFractureInfo> read(2);
-    readFractureFile(path.c_str(), read);
+    readFractureFile(file.c_str(), read);
     ASSERT_EQ(read.size(), 1u);
     expectSameStoredFields(read[0], written[0]);
-    std::remove(path.c_str());
 
     // A missing file and an unwritable path raise the archive library's stream errors.
     read.resize(2);
-    EXPECT_EQ(failureCode([&] { readFractureFile(path.c_str(), read); }),
+    EXPECT_EQ(failureCode([&] { readFractureFile(missing.c_str(), read); }),
               boost::archive::archive_exception::input_stream_error);
     EXPECT_TRUE(read.empty());
     EXPECT_EQ(failureCode([&] { writeFractureFile("/nonexistent-dir/fractures.txt", written); }),

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/TetMeshFractureInfo.h"
+#include "tests/support/Capture.h"
 #include "tests/support/sim/FractureMeshes.h"
 
 namespace {
@@ -19,7 +20,7 @@ Tetrahedron slots(int s0, int s1, int s2, int s3) {
     return Tetrahedron(s0, s3, s1, s2);
 }
 
-using fracturemeshes::stdoutOf;
+using testsupport::captureStdout;
 
 // The octahedral star as bare elements (only their vertex indices matter here).
 std::vector<Tetrahedron> octahedronStar() {
@@ -55,7 +56,7 @@ TEST(TetMeshFractureInfo, SharedFaceGivesOneSeparatingTriangle) {
         "Sep tri:\n"
         "0 1 2  (0, 5)\n";
     TetMeshFractureInfo info;
-    EXPECT_EQ(stdoutOf([&] {
+    EXPECT_EQ(captureStdout([&] {
                   info = TetMeshFractureInfo(tets, 0, lumo::Vec3<float>(0, 1, 0), -0.5, 0, 5, {0},
                                              {1});
               }),
@@ -78,7 +79,7 @@ TEST(TetMeshFractureInfo, SharedFaceGivesOneSeparatingTriangle) {
     bare.belowTets = {1};
     bare.separatingEdges.push_back({1, 2, 3});
     bare.separatingTriangles.push_back({7, 7, 3});
-    EXPECT_EQ(stdoutOf([&] { bare.initSeparatingTriangles(tets); }), expected);
+    EXPECT_EQ(captureStdout([&] { bare.initSeparatingTriangles(tets); }), expected);
     ASSERT_EQ(bare.separatingTriangles.size(), 1u);
     EXPECT_EQ(bare.separatingTriangles[0].face, 0);
     EXPECT_TRUE(bare.separatingEdges.empty());
@@ -89,7 +90,7 @@ TEST(TetMeshFractureInfo, SharedEdgeOnlyGivesOneSeparatingEdgeThatCopiesKeep) {
     std::vector<Tetrahedron> tets = {slots(0, 1, 2, 3), slots(0, 1, 4, 5)};
     splitVertex(tets, 0, 6, {1});
     TetMeshFractureInfo info;
-    const std::string out = stdoutOf([&] {
+    const std::string out = captureStdout([&] {
         info = TetMeshFractureInfo(tets, 1, lumo::Vec3<float>(1, 0, 0), 0, 0, 6, {0}, {1});
     });
     EXPECT_EQ(out,
@@ -118,7 +119,7 @@ TEST(TetMeshFractureInfo, EachDoubledEdgeIsReportedOnce) {
     std::vector<Tetrahedron> tets = {slots(1, 2, 7, 3), slots(3, 7, 4, 5), slots(7, 3, 8, 9)};
     splitVertex(tets, 7, 10, {2});
     TetMeshFractureInfo info;
-    const std::string out = stdoutOf([&] {
+    const std::string out = captureStdout([&] {
         info = TetMeshFractureInfo(tets, 0, lumo::Vec3<float>(), 0, 7, 10, {0, 1}, {2});
     });
     EXPECT_EQ(out,
@@ -135,7 +136,7 @@ TEST(TetMeshFractureInfo, OctahedronSplitAcrossThePlaneXZero) {
     std::vector<Tetrahedron> tets = octahedronStar();
     splitVertex(tets, 0, 7, {4, 5, 6, 7});
     TetMeshFractureInfo info;
-    const std::string out = stdoutOf([&] {
+    const std::string out = captureStdout([&] {
         info = TetMeshFractureInfo(tets, 0, lumo::Vec3<float>(1, 0, 0), 0, 0, 7, {0, 1, 2, 3},
                                    {4, 5, 6, 7});
     });
@@ -160,13 +161,14 @@ TEST(TetMeshFractureInfo, EdgesOfSeparatingTrianglesAreNotSeparatingEdges) {
     std::vector<Tetrahedron> tets = octahedronStar();
     splitVertex(tets, 0, 7, {4, 6});
     TetMeshFractureInfo alone;
-    stdoutOf([&] { alone = TetMeshFractureInfo(tets, 0, lumo::Vec3<float>(), 0, 0, 7, {0}, {6}); });
+    captureStdout(
+        [&] { alone = TetMeshFractureInfo(tets, 0, lumo::Vec3<float>(), 0, 0, 7, {0}, {6}); });
     EXPECT_TRUE(alone.separatingTriangles.empty());
     ASSERT_EQ(alone.separatingEdges.size(), 1u);
     EXPECT_EQ(alone.separatingEdges[0].other, 5);
     // ... but with (-,+,+) below too, that edge bounds their separating triangle.
     TetMeshFractureInfo both;
-    stdoutOf([&] {
+    captureStdout([&] {
         both = TetMeshFractureInfo(tets, 0, lumo::Vec3<float>(), 0, 0, 7, {0}, {4, 6});
     });
     ASSERT_EQ(both.separatingTriangles.size(), 1u);
@@ -177,7 +179,7 @@ TEST(TetMeshFractureInfo, EdgesOfSeparatingTrianglesAreNotSeparatingEdges) {
 TEST(TetMeshFractureInfo, EmptyGroups) {
     std::vector<Tetrahedron> tets = {slots(0, 1, 2, 3)};
     TetMeshFractureInfo info;
-    const std::string out = stdoutOf(
+    const std::string out = captureStdout(
         [&] { info = TetMeshFractureInfo(tets, 0, lumo::Vec3<float>(), 0, 0, 4, {}, {}); });
     EXPECT_EQ(out, "Above: Below: ");
     EXPECT_TRUE(info.separatingTriangles.empty());

@@ -14,11 +14,12 @@
 
 #include "sim/TetMesh.h"
 #include "sim/TetMeshFractureArchive.h"
+#include "tests/support/Capture.h"
 #include "tests/support/sim/FractureMeshes.h"
 
 using fracturemeshes::identityRotations;
-using fracturemeshes::stderrOf;
-using fracturemeshes::stdoutOf;
+using testsupport::captureStderr;
+using testsupport::captureStdout;
 
 namespace {
 
@@ -80,7 +81,7 @@ TEST(TetMeshFracture, AtRestOnlyThresholdZeroFractures) {
     auto mesh = tetmeshes::makeMesh(fracturemeshes::octahedronStar());
     mesh->recentFractures.resize(2);  // stale records are replaced
     mesh->fractureThreshold = 1e-9;
-    std::string out = stdoutOf([&] { mesh->handleFractures(identityRotations(8)); });
+    std::string out = captureStdout([&] { mesh->handleFractures(identityRotations(8)); });
     EXPECT_EQ(out, "");
     EXPECT_TRUE(mesh->recentFractures.empty());
     EXPECT_EQ(mesh->vert.size(), 7u);
@@ -90,7 +91,7 @@ TEST(TetMeshFracture, AtRestOnlyThresholdZeroFractures) {
     // drawn, the star is all eight tetrahedra and the plane through the centre divides it.
     mesh->fractureThreshold = 0.0;
     srand(seedChoosing(*mesh, 0, 0));
-    out = stdoutOf([&] { mesh->handleFractures(identityRotations(8)); });
+    out = captureStdout([&] { mesh->handleFractures(identityRotations(8)); });
     EXPECT_EQ(mesh->recentFractures.size(), 1u);
     EXPECT_EQ(out.rfind("fracture: 0\n", 0), 0u);
 }
@@ -102,7 +103,7 @@ TEST(TetMeshFracture, PureTensionSplitsTheStarByRestCentroidX) {
     // The first draw picks the centre: its star holds all eight (overstressed) tetrahedra, so
     // one split takes them all and no other tetrahedron is tested in this call.
     srand(seedChoosing(*mesh, 0, 0));
-    const std::string out = stdoutOf([&] { mesh->handleFractures(identityRotations(8)); });
+    const std::string out = captureStdout([&] { mesh->handleFractures(identityRotations(8)); });
     EXPECT_EQ(out.rfind("fracture: 0\nAbove: ", 0), 0u) << out;
     EXPECT_EQ(out.find("fracture: ", 1), std::string::npos);
 
@@ -153,12 +154,12 @@ TEST(TetMeshFracture, PureShearBreaksAlongTheDiagonal) {
     // Float positions put the principal stress within about 0.01 of 1500.
     mesh->fractureThreshold = 1501;
     srand(seed);
-    stdoutOf([&] { mesh->handleFractures(identityRotations(8)); });
+    captureStdout([&] { mesh->handleFractures(identityRotations(8)); });
     EXPECT_TRUE(mesh->recentFractures.empty());
 
     mesh->fractureThreshold = 1499;
     srand(seed);
-    stdoutOf([&] { mesh->handleFractures(identityRotations(8)); });
+    captureStdout([&] { mesh->handleFractures(identityRotations(8)); });
     ASSERT_EQ(mesh->recentFractures.size(), 1u);
     const TetMeshFractureInfo& r = mesh->recentFractures[0];
     const double h = std::sqrt(0.5);
@@ -191,7 +192,7 @@ TEST(TetMeshFracture, ThresholdEqualToTheStressFractures) {
         for (const double threshold : {std::nextafter(highest, 1e300), largestStress(*mesh, 0)}) {
             mesh->fractureThreshold = threshold;
             srand(seed);
-            stdoutOf([&] { mesh->handleFractures(identityRotations(8)); });
+            captureStdout([&] { mesh->handleFractures(identityRotations(8)); });
             EXPECT_EQ(mesh->recentFractures.size(), threshold > highest ? 0u : 1u) << shear;
         }
     }
@@ -210,7 +211,7 @@ TEST(TetMeshFracture, StressIsMeasuredInTheRotatedFrame) {
         R(3 * k + 2, 3 * k + 2) = 1;
     }
     srand(seedChoosing(*mesh, 0, 0));
-    stdoutOf([&] { mesh->handleFractures(std::vector<lumo::Matrix>(8, R)); });
+    captureStdout([&] { mesh->handleFractures(std::vector<lumo::Matrix>(8, R)); });
     ASSERT_EQ(mesh->recentFractures.size(), 1u);
     EXPECT_NEAR(std::fabs(mesh->recentFractures[0].normal.x), 1.0, 1e-6);
 }
@@ -219,7 +220,7 @@ TEST(TetMeshFracture, UndividedStarOnlyColoursAndNaNStressNeverFractures) {
     // A lone tetrahedron is the whole star of each of its vertices: never divided.
     auto mesh = tetmeshes::makeMesh(tetmeshes::oneTet());
     deform(*mesh, strainForStressXX(5000), 0);
-    EXPECT_EQ(stdoutOf([&] { mesh->handleFractures(identityRotations(1)); }), "");
+    EXPECT_EQ(captureStdout([&] { mesh->handleFractures(identityRotations(1)); }), "");
     EXPECT_TRUE(mesh->recentFractures.empty());
     EXPECT_EQ(mesh->vert.size(), 4u);
     expectColour(mesh->tets[0], 0.9f, 0.9f, 0.9f);
@@ -227,7 +228,7 @@ TEST(TetMeshFracture, UndividedStarOnlyColoursAndNaNStressNeverFractures) {
     auto star = tetmeshes::makeMesh(fracturemeshes::octahedronStar());
     for (auto& p : star->vert) p.x = std::numeric_limits<float>::quiet_NaN();
     star->fractureThreshold = -1e300;
-    EXPECT_EQ(stdoutOf([&] { star->handleFractures(identityRotations(8)); }), "");
+    EXPECT_EQ(captureStdout([&] { star->handleFractures(identityRotations(8)); }), "");
     EXPECT_TRUE(star->recentFractures.empty());
     for (const Tetrahedron& t : star->tets) expectColour(t, 0.7f, 0.7f, 0.7f);
 }
@@ -238,7 +239,7 @@ TEST(TetMeshFracture, BeamUnderTensionRecordsConsistentSplits) {
     deform(*mesh, strainForStressXX(2000), 0);
     srand(7);
     const std::string out =
-        stdoutOf([&] { mesh->handleFractures(identityRotations(mesh->tets.size())); });
+        captureStdout([&] { mesh->handleFractures(identityRotations(mesh->tets.size())); });
     const std::vector<TetMeshFractureInfo>& records = mesh->recentFractures;
     ASSERT_FALSE(records.empty());
 
@@ -277,7 +278,7 @@ TEST(TetMeshFracture, ReplayReproducesTheReindexing) {
     auto original = tetmeshes::makeMesh(tetmeshes::beam(3));
     deform(*original, strainForStressXX(3000), 0);
     srand(11);
-    stdoutOf([&] { original->handleFractures(identityRotations(original->tets.size())); });
+    captureStdout([&] { original->handleFractures(identityRotations(original->tets.size())); });
     ASSERT_GE(original->recentFractures.size(), 2u);
 
     // Through the log, as the replay key reads it: no separating edges come back.
@@ -292,7 +293,7 @@ TEST(TetMeshFracture, ReplayReproducesTheReindexing) {
         TetMeshFractureInfo& r = records[k];
         const TetMeshFractureInfo& made = original->recentFractures[k];
         replay->recentFractures.clear();
-        const std::string out = stdoutOf([&] { replay->debugFracture(r); });
+        const std::string out = captureStdout([&] { replay->debugFracture(r); });
         EXPECT_EQ(out.rfind("Above: ", 0), 0u);
         EXPECT_EQ(out.find("fracture:"), std::string::npos);
         // The copy taken on entry: no separating edges; the caller's record recomputed.
@@ -318,7 +319,7 @@ TEST(TetMeshFracture, ReplayRejectsRecordsThatDoNotFit) {
     auto source = tetmeshes::makeMesh(fracturemeshes::octahedronStar());
     deform(*source, strainForStressXX(2000), 0);
     srand(seedChoosing(*source, 0, 0));
-    stdoutOf([&] { source->handleFractures(identityRotations(8)); });
+    captureStdout([&] { source->handleFractures(identityRotations(8)); });
     ASSERT_EQ(source->recentFractures.size(), 1u);
     const TetMeshFractureInfo good = source->recentFractures[0];
 
@@ -329,7 +330,8 @@ TEST(TetMeshFracture, ReplayRejectsRecordsThatDoNotFit) {
         const size_t n = mesh->vert.size();
         mesh->recentFractures.assign(1, good);
         std::string out;
-        const std::string err = stderrOf([&] { out = stdoutOf([&] { mesh->debugFracture(r); }); });
+        const std::string err =
+            captureStderr([&] { out = captureStdout([&] { mesh->debugFracture(r); }); });
         EXPECT_EQ(out, "") << why;
         EXPECT_EQ(err, "debugFracture: record of tetrahedron 0 does not fit the mesh (" + why +
                            "); not applied\n");
@@ -360,7 +362,7 @@ TEST(TetMeshFracture, ReplayRejectsRecordsThatDoNotFit) {
 
     // The record fits once; applied a second time its below tetrahedra lack the vertex.
     TetMeshFractureInfo r = good;
-    stdoutOf([&] { mesh->debugFracture(r); });
+    captureStdout([&] { mesh->debugFracture(r); });
     EXPECT_EQ(vertsOf(*mesh), vertsOf(*source));
     expectRejected(good, "below " + lacking);
 }

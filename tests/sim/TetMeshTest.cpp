@@ -10,29 +10,26 @@
 #include <tuple>
 
 #include "sim/TetMesh.h"
+#include "tests/support/Capture.h"
+#include "tests/support/TempFile.h"
 #include "tests/support/sim/TetMeshes.h"
 
 using lumo::Matrix;
 using lumo::Vec4;
 typedef lumo::Vec3<float> V3;
 using namespace tetmeshes;
+using testsupport::capturePrinted;
+using testsupport::captureStdout;
+using testsupport::Printed;
 
 namespace {
 
 // Loads OBJ text through a temporary file, returning what the loader printed on standard
 // output; *path receives the file name.
 std::string load(TetMesh& mesh, const std::string& text, std::string* path = nullptr) {
-    char name[] = "/tmp/tetmeshtest_XXXXXX.obj";
-    FILE* f = fdopen(mkstemps(name, 4), "w");
-    fputs(text.c_str(), f);
-    fclose(f);
-    testing::internal::CaptureStdout();
-    mesh.loadobj(name);
-    fflush(stdout);
-    std::string out = testing::internal::GetCapturedStdout();
-    remove(name);
-    if (path) *path = name;
-    return out;
+    const testsupport::TempFile file("tets.obj", text);
+    if (path) *path = file.path();
+    return captureStdout([&] { mesh.loadobj(file.c_str()); });
 }
 
 const char* kOneTet =
@@ -89,9 +86,7 @@ TEST(TetMeshTest, OneTetrahedronFromItsFourFaces) {
     EXPECT_EQ(mesh.velocities, std::vector<V3>(4, V3(0, 0, 0)));
 
     TetMesh none((Tetrahedron::Material()));
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(none.loadobj("/nonexistent/dir/none.obj"), 0);
-    out = testing::internal::GetCapturedStdout();
+    out = captureStdout([&] { EXPECT_EQ(none.loadobj("/nonexistent/dir/none.obj"), 0); });
     EXPECT_EQ(out.find("loading obj: /nonexistent/dir/none.obj\n"), 0u) << out;
     EXPECT_NE(out.find("There are 0 tets\nremoved 0/0\n"), std::string::npos) << out;
     EXPECT_TRUE(none.tets.empty() && none.vert.empty());
@@ -127,12 +122,9 @@ TEST(TetMeshTest, FaceIndicesOutsideTheVerticesAreIgnored) {
     int faces[6][3] = {{0, 1, 2}, {1, 0, 3}, {2, 1, 3}, {0, 2, 3}, {0, 1, 7}, {-1, 0, 1}};
     int zero[3] = {0, 0, 0};
     for (auto& f : faces) mesh.tris.push_back(Mesh::Tri(f, zero, zero));
-    testing::internal::CaptureStderr();
-    testing::internal::CaptureStdout();
-    mesh.buildTetrahedron();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "There are 1 tets\nremoved 4/4\n");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "tetrahedron faces: 2 face(s) name a vertex outside 1..4, ignored\n");
+    const Printed printed = capturePrinted([&] { mesh.buildTetrahedron(); });
+    EXPECT_EQ(printed.out, "There are 1 tets\nremoved 4/4\n");
+    EXPECT_EQ(printed.err, "tetrahedron faces: 2 face(s) name a vertex outside 1..4, ignored\n");
     EXPECT_EQ(mesh.tets.size(), 1u);
 }
 
@@ -196,9 +188,7 @@ TEST(TetMeshTest, RemoveDuplicateVertMatchesTheSequentialSearch) {
     mesh.tets.push_back(Tetrahedron(0, n - 1, n / 2, 7));
     int vi[3] = {n - 2, 3, 5}, zero[3] = {0, 0, 0};
     mesh.tris.push_back(Mesh::Tri(vi, zero, zero));
-    testing::internal::CaptureStdout();
-    mesh.removeDuplicateVert();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(captureStdout([&] { mesh.removeDuplicateVert(); }),
               "removed " + std::to_string(kept.size()) + "/" + std::to_string(n) + "\n");
     ASSERT_EQ(mesh.vert, kept);
     for (size_t k = 0; k < kept.size(); ++k) EXPECT_EQ(mesh.restVert[k].y, kept[k].y + 100.0f);
@@ -262,17 +252,15 @@ TEST(TetMeshTest, VectorsAdjacencyAndCoordinates) {
 
 TEST(TetMeshTest, ClosestTetrahedron) {
     TetMesh empty((Tetrahedron::Material()));
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(empty.getClosestTetrahedron(V3(1, 2, 3), true), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "bestDist: 10000000000.000000\n");
+    EXPECT_EQ(captureStdout([&] { EXPECT_EQ(empty.getClosestTetrahedron(V3(1, 2, 3), true), 0); }),
+              "bestDist: 10000000000.000000\n");
 
     // Two copies of one tetrahedron: equally near, the lower index wins.
     TetList list = oneTet();
     list.tets.push_back(list.tets[0]);
     boost::shared_ptr<TetMesh> mesh = makeMesh(list);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(mesh->getClosestTetrahedron(V3(0.2f, 0.2f, 0.2f), true), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(captureStdout(
+                  [&] { EXPECT_EQ(mesh->getClosestTetrahedron(V3(0.2f, 0.2f, 0.2f), true), 0); }),
               "0 0.000000 (10000000000.000000)\n"
               "1 0.000000 (0.000000)\n"
               "bestDist: 0.000000\n");
@@ -292,22 +280,19 @@ TEST(TetMeshTest, ClosestTetrahedronEqualsTheFullScan) {
         queries.push_back(mesh->getWorldCoordinates(k * 17, Vec4<float>(0.5f, 0.3f, 0.2f, 0)));
     }
     for (const V3& p : queries) {
-        testing::internal::CaptureStdout();
         double best = 1e10;
         int index = 0;
-        for (size_t i = 0; i < mesh->tets.size(); ++i) {
-            double d = mesh->tets[i].distance(mesh->vert, p);
-            if (d < best) {
-                best = d;
-                index = int(i);
+        const std::string expected = captureStdout([&] {
+            for (size_t i = 0; i < mesh->tets.size(); ++i) {
+                double d = mesh->tets[i].distance(mesh->vert, p);
+                if (d < best) {
+                    best = d;
+                    index = int(i);
+                }
             }
-        }
-        printf("bestDist: %f\n", best);
-        fflush(stdout);
-        std::string expected = testing::internal::GetCapturedStdout();
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(mesh->getClosestTetrahedron(p, false), index);
-        fflush(stdout);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), expected);
+            printf("bestDist: %f\n", best);
+        });
+        EXPECT_EQ(captureStdout([&] { EXPECT_EQ(mesh->getClosestTetrahedron(p, false), index); }),
+                  expected);
     }
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "sim/Tetrahedron.h"
+#include "tests/support/Capture.h"
 #include "tests/support/sim/TetMeshes.h"
 
 using lumo::Matrix;
@@ -178,21 +179,12 @@ TEST(TetrahedronTest, PlasticityFlowAndCap) {
     EXPECT_NEAR(w.plasticStrain[1], 80, 1e-9);
 }
 
-// Runs f with standard output captured and returns what it printed.
-template <class F>
-std::string printed(F f) {
-    testing::internal::CaptureStdout();
-    f();
-    fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
-
 TEST(TetrahedronTest, DistancesAndTheirDiagnostics) {
     std::vector<V3> pos = tetmeshes::oneTet().verts;
     Tetrahedron t = unitTet(pos);
     double inside, outside, face, onFace, corner;
     // Face 2 is the slanted face x + y + z = 1; (1, 1, 1) projects onto its centre.
-    EXPECT_EQ(printed([&] {
+    EXPECT_EQ(testsupport::captureStdout([&] {
                   inside = t.distance(pos, V3(0.2f, 0.2f, 0.2f));
                   outside = t.distance(pos, V3(2, 0, 0));
                   face = t.distanceToTriangle(pos, 2, V3(1, 1, 1));
@@ -204,7 +196,8 @@ TEST(TetrahedronTest, DistancesAndTheirDiagnostics) {
 
     // A point on face 2 (slots 2, 1, 3 = vertices 3, 2, 1) away from its corners: only the
     // distance block is printed; the weights solve p = w0 c0 + w1 c1 + w2 c2.
-    EXPECT_EQ(printed([&] { onFace = t.distanceToTriangle(pos, 2, V3(0.25f, 0.25f, 0.5f)); }),
+    EXPECT_EQ(testsupport::captureStdout(
+                  [&] { onFace = t.distanceToTriangle(pos, 2, V3(0.25f, 0.25f, 0.5f)); }),
               "[0,0,1][1,0,0][0,1,0]\n"
               "Triangle distance zero: 0.500000 0.250000 0.250000   0.250000 0.250000 0.500000\n"
               "[0.25,0.25,0.5]\n[0.25,0.25,0.5]\n");
@@ -212,7 +205,7 @@ TEST(TetrahedronTest, DistancesAndTheirDiagnostics) {
 
     // At a corner: the three faces through it report the coincidence and the zero distance;
     // face 0 (slots 0, 1, 2 = vertices 0, 2, 3) first, its corners back to back.
-    std::string out = printed([&] { corner = t.distance(pos, V3(0, 0, 0)); });
+    std::string out = testsupport::captureStdout([&] { corner = t.distance(pos, V3(0, 0, 0)); });
     EXPECT_EQ(corner, 0.0);
     EXPECT_EQ(count(out, "triangle points coincide.\n"), 3);
     EXPECT_EQ(count(out, "Triangle distance zero: "), 3);

@@ -11,6 +11,7 @@
 #include "sim/TetBoundMesh.h"
 #include "sim/TetMesh.h"
 #include "sim/TetMeshFractureInfo.h"
+#include "tests/support/Capture.h"
 
 namespace boundmeshes {
 
@@ -54,20 +55,6 @@ double bindingRestError(const TetBoundMesh& surface);
 // mesh, every current position finite.
 void expectSoundSurface(const TetBoundMesh& surface);
 
-// Runs f with standard output captured and returns the text printed.
-template <class F>
-std::string captureStdout(F f);
+using testsupport::captureStdout;
 
 }  // namespace boundmeshes
-
-#include <cstdio>
-
-#include <gtest/gtest.h>
-
-template <class F>
-std::string boundmeshes::captureStdout(F f) {
-    testing::internal::CaptureStdout();
-    f();
-    fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}

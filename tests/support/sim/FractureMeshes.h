@@ -1,12 +1,8 @@
-// Meshes for the fracture tests: a star of eight tetrahedra around one vertex, and helpers to
-// strain a mesh and to capture what a call prints.
+// Meshes for the fracture tests: a star of eight tetrahedra around one vertex, and identity
+// rotations to strain a mesh with.
 #pragma once
 
-#include <cstdio>
-#include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "numerics/matrix.h"
 #include "tests/support/sim/TetMeshes.h"
@@ -21,23 +17,5 @@ tetmeshes::TetList octahedronStar();
 
 // One 12 x 12 identity rotation per tetrahedron of a mesh with count elements.
 std::vector<lumo::Matrix> identityRotations(size_t count);
-
-// Runs f with standard output (or standard error) captured and returns what it printed.
-template <class F>
-std::string stdoutOf(F f) {
-    fflush(stdout);
-    testing::internal::CaptureStdout();
-    f();
-    fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
-template <class F>
-std::string stderrOf(F f) {
-    fflush(stderr);
-    testing::internal::CaptureStderr();
-    f();
-    fflush(stderr);
-    return testing::internal::GetCapturedStderr();
-}
 
 }  // namespace fracturemeshes

@@ -1,13 +1,12 @@
 // Builders of small tetrahedral meshes for the simulation tests, in memory and as OBJ files.
 #include "tests/support/sim/TetMeshes.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <utility>
+
+#include "tests/support/Capture.h"
+#include "tests/support/TempFile.h"
 
 using lumo::Vec3;
 
@@ -151,17 +150,6 @@ std::string objText(const TetList& list, bool sharedVertexLines) {
     return os.str();
 }
 
-std::string writeObj(const TetList& list, bool sharedVertexLines) {
-    char path[] = "/tmp/tetmesh_XXXXXX.obj";
-    int fd = mkstemps(path, 4);
-    if (fd < 0) return "";
-    std::string text = objText(list, sharedVertexLines);
-    ssize_t written = write(fd, text.data(), text.size());
-    close(fd);
-    if (written != ssize_t(text.size())) return "";
-    return path;
-}
-
 boost::shared_ptr<TetMesh> makeMesh(const TetList& list, const Tetrahedron::Material& m) {
     boost::shared_ptr<TetMesh> mesh(new TetMesh(m));
     mesh->vert = list.verts;
@@ -180,17 +168,8 @@ boost::shared_ptr<TetMesh> makeMesh(const TetList& list, const Tetrahedron::Mate
 boost::shared_ptr<TetMesh> loadMesh(const TetList& list, bool sharedVertexLines,
                                     const Tetrahedron::Material& m) {
     boost::shared_ptr<TetMesh> mesh(new TetMesh(m));
-    std::string path = writeObj(list, sharedVertexLines);
-    fflush(stdout);
-    int saved = dup(1);
-    int null = open("/dev/null", O_WRONLY);
-    if (null >= 0) dup2(null, 1);
-    mesh->loadobj(path.c_str());
-    fflush(stdout);
-    if (saved >= 0) dup2(saved, 1);
-    if (null >= 0) close(null);
-    if (saved >= 0) close(saved);
-    remove(path.c_str());
+    const testsupport::TempFile file("tets.obj", objText(list, sharedVertexLines));
+    testsupport::captureStdout([&] { mesh->loadobj(file.c_str()); });
     return mesh;
 }
 

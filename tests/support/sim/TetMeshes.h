@@ -49,16 +49,14 @@ std::array<std::array<int, 3>, 4> outwardFaces(const std::array<int, 4>& t);
 // sharedVertexLines one "v" line per vertex; otherwise four "v" lines per tetrahedron (every
 // tetrahedron has its own copies, to be merged by the loader).
 std::string objText(const TetList& list, bool sharedVertexLines);
-// Writes objText to a fresh file under the temporary directory and returns its path.
-std::string writeObj(const TetList& list, bool sharedVertexLines);
 
 // TetMesh built directly in memory (no OBJ, nothing printed): vert = restVert = list.verts,
 // elements Tetrahedron(a, b, c, d) in list order with normals, the mesh material and rest
 // matrices, zero velocities.
 boost::shared_ptr<TetMesh> makeMesh(const TetList& list,
                                     const Tetrahedron::Material& m = Tetrahedron::Material());
-// TetMesh loaded through TetMesh::loadobj from writeObj(list, sharedVertexLines) (the loader's
-// lines on standard output are swallowed); the file is removed afterwards.
+// TetMesh loaded through TetMesh::loadobj from objText(list, sharedVertexLines) in a temporary
+// file (the loader's lines on standard output are swallowed).
 boost::shared_ptr<TetMesh> loadMesh(const TetList& list, bool sharedVertexLines,
                                     const Tetrahedron::Material& m = Tetrahedron::Material());
 

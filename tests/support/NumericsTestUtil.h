@@ -1,19 +1,17 @@
 // Helpers shared by the numerics tests: matrices from lists, seeded random matrices, element-wise
 // comparison, rotations about the axes and capture of what a call prints.
-#ifndef TETLAB_TESTS_NUMERICS_TESTUTIL_H
-#define TETLAB_TESTS_NUMERICS_TESTUTIL_H
+#pragma once
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <functional>
 #include <initializer_list>
 #include <random>
 #include <string>
 
 #include "numerics/matrix.h"
+#include "tests/support/Capture.h"
 
 namespace testutil {
 
@@ -75,19 +73,7 @@ inline Matrix rotZ(double a) {
     return rotAxis(2, a);
 }
 
-inline std::string captureStdout(const std::function<void()>& f) {
-    testing::internal::CaptureStdout();
-    f();
-    fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
-
-inline std::string captureStderr(const std::function<void()>& f) {
-    testing::internal::CaptureStderr();
-    f();
-    return testing::internal::GetCapturedStderr();
-}
+using testsupport::captureStderr;
+using testsupport::captureStdout;
 
 }  // namespace testutil
-
-#endif  // TETLAB_TESTS_NUMERICS_TESTUTIL_H

@@ -1,5 +1,5 @@
 // The global HUD font state and UI::drawString / UI::setFont.
-#include "app/ui/UI.h"
+#include "platform/ui/UI.h"
 
 #include <GL/glut.h>
 
