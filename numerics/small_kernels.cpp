@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
+#include <limits>
 #include <utility>
 
 extern "C" void dgesvd_(const char* jobu, const char* jobvt, const int* m, const int* n, double* a,
@@ -71,6 +72,14 @@ int svdColumnMajor(int rows, int cols, double* a, double* S, double* Ucol, doubl
 }
 
 void svdRotation3(const double F[9], double R[9]) {
+    // LAPACK's SVD may never return on infinite or NaN entries (a degenerate rest shape, a body
+    // that blew up): a NaN rotation instead, which makes a step's solve fail and be skipped.
+    for (int k = 0; k < 9; ++k) {
+        if (!std::isfinite(F[k])) {
+            std::fill(R, R + 9, std::numeric_limits<double>::quiet_NaN());
+            return;
+        }
+    }
     // F^T row-major is F column-major, the layout dgesvd takes.
     double a[9];
     for (int i = 0; i < 3; ++i)

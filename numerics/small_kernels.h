@@ -27,7 +27,8 @@ int svdColumnMajor(int rows, int cols, double* a, double* S, double* Ucol, doubl
 // Rotation part R = U V^T of the 3 x 3 row-major F from its SVD F = U diag(S) V^T, with the
 // arithmetic of lumo::Matrix::svd followed by U * V.transpose(). A non-zero LAPACK status
 // prints "error in Lsvd (returned <info>)" on standard error, as Matrix::svd does. When F has
-// a negative determinant R is a reflection.
+// a negative determinant R is a reflection. An F with an infinite or NaN entry gives an all-NaN R
+// without calling LAPACK.
 void svdRotation3(const double F[9], double R[9]);
 
 // The orthogonal polar factor R of the 3 x 3 row-major F (F = R H with H symmetric positive

@@ -151,8 +151,9 @@ class TetMesh : public Mesh {
     // per row; any other row count counts as zero force): solves
     // (M + dt C + dt^2 K) v' = M v - dt (K x + F0 - Fp - fext), updates plastic strain,
     // integrates positions, handles fractures, bounces vertices off the floor y = -10 and
-    // refreshes the normals. A failed or non-finite solve leaves positions and velocities as
-    // they were and reports one line on standard error.
+    // refreshes the normals. A failed or non-finite solve, or one whose velocities or new
+    // positions exceed single precision, leaves positions and velocities as they were and
+    // reports one line on standard error.
     void simulate(double dt, lumo::Matrix fext);
 
     // ---- fracture (TetMeshFracture.cpp) ----

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "numerics/small_kernels.h"
@@ -118,6 +119,22 @@ void floorResponse(const std::vector<Vec3<float>>& vert, std::vector<Vec3<float>
     }
 }
 
+// Whether the velocities v (3n entries) and the positions they move vert to in dt stay finite
+// once stored in single precision; a finite solution beyond its range would store infinities,
+// which no later step recovers from.
+bool fitsSinglePrecision(const std::vector<double>& v, const std::vector<Vec3<float>>& vert,
+                         double dt) {
+    const double fmax = std::numeric_limits<float>::max();
+    for (size_t i = 0; i < vert.size(); ++i) {
+        for (int c = 0; c < 3; ++c)
+            if (!(std::fabs(v[3 * i + c]) <= fmax)) return false;
+        const Vec3<float> vel(float(v[3 * i]), float(v[3 * i + 1]), float(v[3 * i + 2]));
+        const Vec3<float> p = vert[i] + vel * dt;
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::vector<Matrix> TetMesh::getTetRotations() {
@@ -150,9 +167,10 @@ void TetMesh::simulate(double dt, Matrix fext) {
     double t2 = now();
 
     const bool solved = solveSystem(*this, work);
+    const bool fits = solved && fitsSinglePrecision(work.v, vert, dt);
     double t3 = now();
 
-    if (solved) {
+    if (fits) {
         for (int i = 0; i < n; ++i) {
             velocities[i] = Vec3<float>(float(work.v[3 * i]), float(work.v[3 * i + 1]),
                                         float(work.v[3 * i + 2]));
@@ -162,7 +180,13 @@ void TetMesh::simulate(double dt, Matrix fext) {
         floorResponse(vert, velocities);
     } else {
         // One bad solve must not turn the body into NaN: keep this step's start state.
-        fprintf(stderr, "simulate: the sparse solve failed (%d unknowns); step skipped\n", N);
+        if (solved)
+            fprintf(stderr,
+                    "simulate: the solution exceeds single precision (%d unknowns); step "
+                    "skipped\n",
+                    N);
+        else
+            fprintf(stderr, "simulate: the sparse solve failed (%d unknowns); step skipped\n", N);
         recentFractures.clear();
     }
     updateNormals();
