@@ -4,26 +4,20 @@
 #include <cmath>
 
 #include "mesh/mesh.h"
+#include "tests/support/MeshTestUtil.h"
 #include "tests/support/gl/GLTestWindow.h"
 
-using V = lumo::Vec3<float>;
+using meshtest::V;
 using RGBA = std::array<unsigned char, 4>;
-
-namespace {
 
 // The triangle (-0.5, -0.5), (0.5, -0.5), (0, 0.5) at z = 0, over the window centre under the
 // identity camera; normals +z, texture coordinates (0.1, 0.1), (0.9, 0.1), (0.5, 0.9).
 Mesh centreTriangle() {
-    Mesh m;
-    m.vert = m.restVert = {V(-0.5f, -0.5f, 0), V(0.5f, -0.5f, 0), V(0, 0.5f, 0)};
+    Mesh m = meshtest::mesh({V(-0.5f, -0.5f, 0), V(0.5f, -0.5f, 0), V(0, 0.5f, 0)}, {{0, 1, 2}});
     m.norm.assign(3, V(0, 0, 1));
     m.tvert = {V(0.1f, 0.1f, 0), V(0.9f, 0.1f, 0), V(0.5f, 0.9f, 0)};
-    const int c[3] = {0, 1, 2};
-    m.tris.push_back(Mesh::Tri(c, c, c));
     return m;
 }
-
-}  // namespace
 
 class MeshDraw : public GLTest {};
 
