@@ -30,6 +30,7 @@ TEST_F(TexFontDraw, InitRasterisesPrintableAsciiIntoItsOwnTexture) {
         TexFontData other;  // a fresh object makes its own name, deleted with it
         name = other.texture;
         EXPECT_TRUE(name != 0 && name != font.texture);
+        glBindTexture(GL_TEXTURE_2D, name);  // a bound name is a texture object until deleted
     }
     EXPECT_FALSE(glIsTexture(name));
 }

@@ -48,11 +48,10 @@ TEST(MeshQuery, LineIntersection) {
 TEST(MeshQuery, DepthRange) {
     Mesh m = mesh({V(3, 3, 1), V(-2, 0, 4)}, {}), empty;
     const double plane[4] = {0, 0, 1, -2};
-    double lo = 0, hi = 0;
-    depthRange(&m, plane, lo, hi);
-    EXPECT_EQ(std::make_pair(lo, hi), std::make_pair(-1.0, 2.0));
-    depthRange(&empty, plane, lo, hi);
-    EXPECT_EQ(std::make_pair(lo, hi), std::make_pair(1e11, -1e11));
+    double r[4];
+    depthRange(&m, plane, r[0], r[1]);
+    depthRange(&empty, plane, r[2], r[3]);
+    EXPECT_EQ(std::vector<double>(r, r + 4), (std::vector<double>{-1, 2, 1e11, -1e11}));
 }
 
 // Weighted blend of bone transforms, renormalised; no weights or a zero sum stay at rest; an

@@ -7,8 +7,7 @@
 
 GLTestWindow::GLTestWindow() {
     int argc = 1;
-    char name[] = "gltest";
-    char* argv[] = {name, nullptr};
+    char name[] = "gltest", *argv[] = {name, nullptr};
     glutInit(&argc, argv);
     glutInitWindowSize(kWidth, kHeight);
     glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_ALPHA | GLUT_DEPTH);
@@ -48,12 +47,6 @@ std::string GLTestWindow::repoPath(const char* relative) {
     return here + "/" + relative;
 }
 
-lumo::Image<unsigned char> GLTestWindow::readPixels() const {
-    lumo::Image<unsigned char> image(kWidth, kHeight, 4);
-    glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, image.data);
-    return image;
-}
-
 std::array<unsigned char, 4> GLTestWindow::pixel(int x, int y) const {
     std::array<unsigned char, 4> p;
     glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
@@ -61,7 +54,8 @@ std::array<unsigned char, 4> GLTestWindow::pixel(int x, int y) const {
 }
 
 int GLTestWindow::inked() const {
-    lumo::Image<unsigned char> image = readPixels();
+    lumo::Image<unsigned char> image(kWidth, kHeight, 4);
+    glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, image.data);
     int count = 0;
     for (int i = 0; i < kWidth * kHeight; ++i)
         count += (image.data[4 * i] | image.data[4 * i + 1] | image.data[4 * i + 2]) != 0;

@@ -23,11 +23,9 @@ class GLTestWindow {
     // matrices (the window spans -1 .. 1 in x and y), lighting, texturing, blending, depth test
     // and culling off, colour white, colour and depth cleared to 0 and 1.
     void reset();
-    // RGBA bytes of the whole back buffer; row 0 is the bottom row.
-    lumo::Image<unsigned char> readPixels() const;
     // RGBA of one pixel, (0, 0) at the bottom left.
     std::array<unsigned char, 4> pixel(int x, int y) const;
-    // Number of pixels whose R, G or B is not 0.
+    // Number of pixels of the whole window whose R, G or B is not 0.
     int inked() const;
 
   private:
