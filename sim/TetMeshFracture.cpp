@@ -13,37 +13,34 @@
 
 namespace {
 
-// Rest-frame stress of tetrahedron t (6 x 1: xx, yy, zz, zx, xy, yz): s = (E B)(R^T x - x0),
-// x and x0 the 12 x 1 current and rest element vectors and R the 12 x 12 rotation of t. The
-// products are summed in the same order as lumo::Matrix multiplication, on the stack.
+// Rest-frame stress of tetrahedron t (6 x 1: xx, yy, zz, zx, xy, yz): s = E (B u) with
+// u = R^T x - x0, x and x0 the 12 x 1 current and rest element vectors and R the element's
+// 3 x 3 rotation (row-major), which its 12 x 12 form repeats on the diagonal.
 void restFrameStress(const Tetrahedron& t, const std::vector<lumo::Vec3<float>>& vert,
-                     const std::vector<lumo::Vec3<float>>& restVert, const lumo::Matrix& R,
+                     const std::vector<lumo::Vec3<float>>& restVert, const double R[9],
                      double s[6]) {
-    double x[12], x0[12];
+    double x[12], x0[12], u[12];
     t.getVertexVector(vert, x);
     t.getVertexVector(restVert, x0);
-    double u[12];
     for (int i = 0; i < 12; ++i) {
+        const double* xk = x + 3 * (i / 3);
+        const int c = i % 3;
         double sum = 0.0;
-        for (int k = 0; k < 12; ++k) sum += R(k, i) * x[k];
+        for (int k = 0; k < 3; ++k) sum += R[3 * k + c] * xk[k];
         u[i] = sum - x0[i];
     }
-    // Each EB(i, j) sums its six products in ascending k from 0.0; the loop runs k outside
-    // j only so that the rows vectorise.
-    double EB[6][12];
-    const double* E = t.E.data;
+    double strain[6];
     const double* B = t.B.data;
-    for (int i = 0; i < 6; ++i) {
-        for (int j = 0; j < 12; ++j) EB[i][j] = 0.0;
-        for (int k = 0; k < 6; ++k) {
-            const double e = E[6 * i + k];
-            for (int j = 0; j < 12; ++j) EB[i][j] += e * B[12 * k + j];
-        }
-    }
-    for (int i = 0; i < 6; ++i) {
+    const double* E = t.E.data;
+    for (int r = 0; r < 6; ++r) {
         double sum = 0.0;
-        for (int j = 0; j < 12; ++j) sum += EB[i][j] * u[j];
-        s[i] = sum;
+        for (int j = 0; j < 12; ++j) sum += B[12 * r + j] * u[j];
+        strain[r] = sum;
+    }
+    for (int r = 0; r < 6; ++r) {
+        double sum = 0.0;
+        for (int k = 0; k < 6; ++k) sum += E[6 * r + k] * strain[k];
+        s[r] = sum;
     }
 }
 
@@ -85,6 +82,15 @@ double planeDot(const lumo::Vec3<float>& n, const lumo::Vec3<float>& p) {
 
 void TetMesh::handleFractures(const std::vector<lumo::Matrix>& rotations) {
     assert(rotations.size() >= tets.size());
+    std::vector<double> rot3(9 * tets.size());
+    for (size_t e = 0; e < tets.size(); ++e)
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c) rot3[9 * e + 3 * r + c] = rotations[e](r, c);
+    handleFractures(rot3);
+}
+
+void TetMesh::handleFractures(const std::vector<double>& rot3) {
+    assert(rot3.size() >= 9 * tets.size());
     recentFractures.clear();
     std::vector<char> split(tets.size(), 0);  // tetrahedra already involved in a split
     const lumo::Vec4<float> centre(0.25f, 0.25f, 0.25f, 0.25f);
@@ -92,7 +98,7 @@ void TetMesh::handleFractures(const std::vector<lumo::Matrix>& rotations) {
     for (int i = 0; i < static_cast<int>(tets.size()); ++i) {
         if (split[i]) continue;
         double s[6];
-        restFrameStress(tets[i], vert, restVert, rotations[i], s);
+        restFrameStress(tets[i], vert, restVert, &rot3[9 * i], s);
         if (surelyBelow(s, fractureThreshold)) continue;
         lumo::Vec3<float> n;
         const double largest = largestPrincipalStress(s, n);
