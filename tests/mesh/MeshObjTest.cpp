@@ -150,12 +150,13 @@ TEST(MeshObj, FailedReads) {
 TEST(MeshObj, OutOfRangeFaceIndicesAreSkipped) {
     Mesh m;
     Load l = load(m,
-                  "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1 2/1 3/1\nf 1/1 2/1 4/1\n"
+                  "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1 2/1 3/1\nf 1/1 2/1 3/1 4/1\n"
                   "f 0/1 2/1 3/1\nf 1/1 2/1 3/2\nf 1/1/9 2/1/9 3/1/9 1/1/9\n");
     ASSERT_EQ(l.result, 1);
     EXPECT_EQ(faceList(m), "quad 0/0 1/0 2/0 0/0, tri 0/0 1/0 2/0");
-    for (const char* what : {"vertex index 4 outside the 3 vertices", "vertex index 0 outside",
-                             "texture coordinate index 2 outside the 1"})
+    for (const char* what :
+         {": quad with vertex index 4 outside the 3 vertices; skipped\n",
+          ": triangle with vertex index 0 outside", "texture coordinate index 2 outside the 1"})
         EXPECT_NE(l.err.find(what), std::string::npos) << l.err;
 }
 
