@@ -180,7 +180,8 @@ TEST(MeshObj, NumbersReadLikeSscanf) {
 
 // The writer's sections byte for byte: rest positions, u v only, triangles (not quads), weights,
 // spheres, sphere weights, each interaction once (not with itself). Reading the file back and
-// writing again gives the same bytes; an unwritable path fails.
+// writing again gives the same bytes; deformed positions and plain faces append; an unwritable
+// path fails.
 TEST(MeshObj, WriterSectionsAndRoundTrip) {
     Mesh a, b;
     ASSERT_EQ(load(a,
@@ -199,5 +200,10 @@ TEST(MeshObj, WriterSectionsAndRoundTrip) {
     ASSERT_EQ(loadPath(b, file.path()).result, 1);
     ASSERT_EQ(b.saveobj(file.c_str(), false, false), 1);
     EXPECT_EQ(file.read(), first);
+    a.tvert.clear();  // deformed positions (vert[0] moved), no texture, appended
+    a.spheres.clear();
+    a.boneWeights.clear();
+    ASSERT_EQ(a.saveobj(file.c_str(), true, true), 1);
+    EXPECT_EQ(file.read(), first + "v 9 9 9\nv 1 0 0\nv 0 1.23457 0\nf 1 2 3\n");
     EXPECT_EQ(a.saveobj((testing::TempDir() + "no/such/dir.obj").c_str(), false, false), 0);
 }
