@@ -98,6 +98,7 @@ TEST(TetBoundMesh, CopiesAppendedAfterBindingShareTheirOriginalsFlags) {
     for (TetBoundMesh::TetBinding& b : s.bindings) b.tet = 0;
     EXPECT_EQ(captureStdout([&] { s.splitSuperfluousEdges(); }), "Can separate a tetrahedron: 0\n");
     EXPECT_EQ(tm->copiedFrom, (std::vector<int>{-1, -1, -1, -1, -1, 2, 3, 1}));
+    for (int k = 0; k < 4; ++k) EXPECT_FALSE(tm->tets[1].containsVertex(tm->tets[0].verts[k]));
     std::vector<bool> flags;
     for (int v = 0; v < 8; ++v) flags.push_back(s.isInside(v));
     EXPECT_EQ(flags, (std::vector<bool>{true, true, true, false, false, true, false, true}));

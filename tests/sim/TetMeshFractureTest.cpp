@@ -129,10 +129,16 @@ TEST(TetMeshFracture, TensionSplitsTheStarByRestCentroid) {
     // The centre's star holds all eight tetrahedra: one split takes them all.
     seedChoosing(*mesh, 0, 0);
     const std::string out = captureStdout([&] { mesh->handleFractures(identityRotations(8)); });
-    EXPECT_EQ(out.rfind("fracture: 0\nAbove: ", 0), 0u) << out;
     EXPECT_EQ(out.find("fracture: ", 1), std::string::npos);
     ASSERT_EQ(mesh->recentFractures.size(), 1u);
     const TetMeshFractureInfo& r = mesh->recentFractures[0];
+    // The split, then each group's elements one per line, then the separating triangles.
+    std::ostringstream groups;
+    groups << "fracture: 0\nAbove: ";
+    for (int t : r.aboveTets) mesh->tets[t].print(groups) << "\n";
+    groups << "Below: ";
+    for (int t : r.belowTets) mesh->tets[t].print(groups) << "\n";
+    EXPECT_EQ(out.rfind(groups.str() + "Found sep tri: ", 0), 0u) << out;
     EXPECT_EQ(r.vertex, 0);
     EXPECT_EQ(r.newVertex, 7);
     EXPECT_EQ(r.offset, 0.0);
