@@ -78,6 +78,45 @@ double planeDot(const lumo::Vec3<float>& n, const lumo::Vec3<float>& p) {
     return double(n.x) * double(p.x) + double(n.y) * double(p.y) + double(n.z) * double(p.z);
 }
 
+// Side of the plane n . p + off = 0 of each tetrahedron of star, by rest centroid: below[k]
+// is 1 when star[k] lies on or below it (NaN counts as above); nAbove counts the others.
+std::vector<char> sidesOfPlane(const TetMesh& tm, const std::vector<int>& star,
+                               const lumo::Vec3<float>& n, double off, size_t& nAbove) {
+    const lumo::Vec4<float> centre(0.25f, 0.25f, 0.25f, 0.25f);
+    std::vector<char> below(star.size(), 0);
+    nAbove = 0;
+    for (size_t k = 0; k < star.size(); ++k) {
+        const lumo::Vec3<float> c = tm.tets[star[k]].getWorldCoordinates(tm.restVert, centre);
+        below[k] = planeDot(n, c) + off <= 0.0;
+        if (!below[k]) ++nAbove;
+    }
+    return below;
+}
+
+// Splits vertex v of the star that tetrahedron i's crack runs through: the tetrahedra below
+// the plane get a new copy w of v (coloured blue), the others keep v (green); all are marked
+// in split. Returns the record of the split (whose constructor prints the groups).
+TetMeshFractureInfo splitStar(TetMesh& tm, int i, int v, const lumo::Vec3<float>& n, double off,
+                              const std::vector<int>& star, const std::vector<char>& below,
+                              std::vector<char>& split) {
+    printf("fracture: %d\n", i);
+    const int w = tm.appendVertexCopy(v);
+    std::vector<int> aboveList, belowList;
+    for (size_t k = 0; k < star.size(); ++k) {
+        Tetrahedron& t = tm.tets[star[k]];
+        if (below[k]) {
+            t.replaceVert(v, w);
+            t.color = lumo::Vec3<float>(0.0f, 0.0f, 1.0f);
+            belowList.push_back(star[k]);
+        } else {
+            t.color = lumo::Vec3<float>(0.0f, 1.0f, 0.0f);
+            aboveList.push_back(star[k]);
+        }
+        split[star[k]] = 1;
+    }
+    return TetMeshFractureInfo(tm.tets, i, n, off, v, w, aboveList, belowList);
+}
+
 }  // namespace
 
 void TetMesh::handleFractures(const std::vector<lumo::Matrix>& rotations) {
@@ -93,7 +132,6 @@ void TetMesh::handleFractures(const std::vector<double>& rot3) {
     assert(rot3.size() >= 9 * tets.size());
     recentFractures.clear();
     std::vector<char> split(tets.size(), 0);  // tetrahedra already involved in a split
-    const lumo::Vec4<float> centre(0.25f, 0.25f, 0.25f, 0.25f);
 
     for (int i = 0; i < static_cast<int>(tets.size()); ++i) {
         if (split[i]) continue;
@@ -106,37 +144,11 @@ void TetMesh::handleFractures(const std::vector<double>& rot3) {
 
         const int v = tets[i].verts[rand() % 4];
         const double off = -planeDot(n, restVert[v]);
-
-        // The star of v, classified by rest centroid; NaN counts as above.
         const std::vector<int> star = getTetrahedronContaining(v);
-        std::vector<char> below(star.size(), 0);
         size_t nAbove = 0;
-        for (size_t k = 0; k < star.size(); ++k) {
-            const lumo::Vec3<float> c = tets[star[k]].getWorldCoordinates(restVert, centre);
-            below[k] = planeDot(n, c) + off <= 0.0;
-            if (!below[k]) ++nAbove;
-        }
-
-        if (nAbove > 0 && nAbove < star.size()) {
-            printf("fracture: %d\n", i);
-            const int w = appendVertexCopy(v);
-
-            std::vector<int> aboveList, belowList;
-            for (size_t k = 0; k < star.size(); ++k) {
-                Tetrahedron& t = tets[star[k]];
-                if (below[k]) {
-                    t.replaceVert(v, w);
-                    t.color = lumo::Vec3<float>(0.0f, 0.0f, 1.0f);
-                    belowList.push_back(star[k]);
-                } else {
-                    t.color = lumo::Vec3<float>(0.0f, 1.0f, 0.0f);
-                    aboveList.push_back(star[k]);
-                }
-                split[star[k]] = 1;
-            }
-            recentFractures.push_back(
-                TetMeshFractureInfo(tets, i, n, off, v, w, aboveList, belowList));
-        }
+        const std::vector<char> below = sidesOfPlane(*this, star, n, off, nAbove);
+        if (nAbove > 0 && nAbove < star.size())
+            recentFractures.push_back(splitStar(*this, i, v, n, off, star, below, split));
         tets[i].color += lumo::Vec3<float>(0.2f, 0.2f, 0.2f);
     }
 }
