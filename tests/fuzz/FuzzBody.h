@@ -10,10 +10,11 @@
 
 namespace fuzzbody {
 
-// The body loaded through TetMesh::loadobj, as the program loads a tetrahedral OBJ.
+// The body (corpus/tet_obj/two_cubes.obj) loaded through TetMesh::loadobj, as the program
+// loads a tetrahedral OBJ.
 boost::shared_ptr<TetMesh> loadBody();
 
-// The box surface loaded through the OBJ reader and bound to body.
+// The box surface (corpus/surface_obj/box.obj) loaded through the OBJ reader and bound to body.
 void loadSurface(TetBoundMesh& surface, const boost::shared_ptr<TetMesh>& body);
 
 // Every surface vertex re-posed from its binding, then the normals recomputed: what the scene
