@@ -4,24 +4,18 @@
 
 #include <algorithm>
 
-#include <boost/shared_ptr.hpp>
-
 #include "app/Scene.h"
 #include "tests/support/Capture.h"
+#include "tests/support/sim/TetMeshes.h"
 
 namespace {
 
 using V = lumo::Vec3<float>;
 const double kH = 0.01, kH2 = kH * kH;
 
-// One tetrahedron over (0,0,0), (1,0,0), (0,1,0), (0,0,1) (slots a, c, d, b of the value
-// constructor), current = rest positions.
+// One tetrahedron: vertices (0,0,0), (0,1,0), (1,0,0), (0,0,1) in slots 0, 3, 1, 2.
 boost::shared_ptr<TetMesh> oneTet() {
-    boost::shared_ptr<TetMesh> m(new TetMesh(Tetrahedron::Material()));
-    m->vert = {V(0, 0, 0), V(1, 0, 0), V(0, 1, 0), V(0, 0, 1)};
-    m->restVert = m->vert;
-    m->tets.push_back(Tetrahedron(0, 2, 1, 3));
-    return m;
+    return tetmeshes::makeMesh(tetmeshes::oneTet());
 }
 
 // The dragged point: tetrahedron tet (-1: none) at the spring's weights and anchor.
@@ -62,12 +56,12 @@ TEST(SceneForces, SpringsPullCornersByWeightOverHSquared) {
     boost::shared_ptr<TetMesh> m = oneTet();
     Spring s(0, lumo::Vec4<float>(0.5f, 0.25f, 0.25f, 0.0f), V(2, 0, 0));
     lumo::Matrix F = Scene::externalForces(*m, {s}, handle(-1, s), kH);
-    // Slots {0, 1, 3, 2}. Slot 0, vertex 0 at the origin: 0.25 x 0.5 x 2 / h^2 = 2500.
+    // Slot 0, vertex 0 at the origin: 0.25 x 0.5 x 2 / h^2 = 2500.
     EXPECT_NEAR(F[0], 2500.0, 1e-9);
-    EXPECT_NEAR(F[3], 625.0, 1e-9);   // slot 1, vertex 1: d = (1, 0, 0)
-    EXPECT_NEAR(F[9], 1250.0, 1e-9);  // slot 2, vertex 3: d = (2, 0, -1)
+    EXPECT_NEAR(F[6], 625.0, 1e-9);   // slot 1, vertex 2 at (1,0,0): d = (1, 0, 0)
+    EXPECT_NEAR(F[9], 1250.0, 1e-9);  // slot 2, vertex 3 at (0,0,1): d = (2, 0, -1)
     EXPECT_NEAR(F[11], -625.0, 1e-9);
-    EXPECT_NEAR(F[7], -98.1, 1e-12);  // slot 3 has weight 0: gravity only
+    EXPECT_NEAR(F[4], -98.1, 1e-12);  // slot 3 has weight 0: gravity only
     // Springs accumulate; the dragged point counts twice; a spring naming no tetrahedron exerts
     // nothing.
     Spring bad(7, s.bary, s.pos), negative(-2, s.bary, s.pos);

@@ -2,7 +2,6 @@
 // reset, and picking, dragging and removing springs. (The whole-program tests see the start-up
 // lines, the step rate and the fracture log.)
 #include <GL/glew.h>
-#include <GL/glu.h>
 
 #include <cmath>
 #include <cstdio>
@@ -36,21 +35,12 @@ class TestView : public InteractiveCameraView {
 const char* const kOneTetObj =
     "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nf 1 3 2\nf 1 2 4\nf 2 3 4\nf 1 4 3\n";
 
-// The window pixel (x, y; y downward) of the world point p with the view's camera.
-void windowPixel(TestView& view, double px, double py, double pz, int& x, int& y) {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    view.applyProjection();
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    view.applyModelview();
-    GLint vp[4] = {0, 0, GLTestWindow::kWidth, GLTestWindow::kHeight};
-    GLdouble mv[16], pr[16], wx, wy, wz;
-    glGetDoublev(GL_MODELVIEW_MATRIX, mv);
-    glGetDoublev(GL_PROJECTION_MATRIX, pr);
-    gluProject(px, py, pz, mv, pr, vp, &wx, &wy, &wz);
-    x = int(wx + 0.5);
-    y = GLTestWindow::kHeight - int(wy + 0.5);
+// The window pixel (x right, y down) of the world point p seen by the default camera: from
+// (0, 0, 10) down -z, a vertical field of view of 45 degrees, 640 x 480 pixels.
+void windowPixel(double px, double py, double pz, int& x, int& y) {
+    const double t = std::tan(M_PI / 8.0) * (10.0 - pz);  // half the view height at p's depth
+    x = int(320.0 * (1.0 + px / (t * 4.0 / 3.0)) + 0.5);
+    y = int(240.0 * (1.0 - py / t) + 0.5);
 }
 
 class SceneTest : public GLTest {
@@ -174,7 +164,7 @@ TEST_F(SceneTest, SpaceStepsOnceAndResetRestoresTheRestShape) {
 TEST_F(SceneTest, PickDragAndDropAndMakeASpring) {
     Scene* s = makeScene();
     int x, y;
-    windowPixel(view, 0.2, 0.3, 0.2, x, y);  // inside the tetrahedron
+    windowPixel(0.2, 0.3, 0.2, x, y);  // inside the tetrahedron
     testsupport::captureStdout([&] { s->selectHandleForView(&view, 0, 1, x, y); });
     ASSERT_EQ(s->handle.tet, 0);
     // The picked point is on the front face (z = 1 - x - y); pixel and float rounding, 1e-4.
@@ -207,7 +197,7 @@ TEST_F(SceneTest, RemovingASpringByPickingIt) {
         s->springs.push_back(Spring(0, lumo::Vec4<float>(1, 0, 0, 0), lumo::Vec3<float>(3, 0, 0)));
     });
     int x, y;
-    windowPixel(view, 3.0, 0.0, 0.0, x, y);     // the anchor end cap of the second spring
+    windowPixel(3.0, 0.0, 0.0, x, y);           // the anchor end cap of the second spring
     s->removeSpringForView(&view, 0, 0, x, y);  // a release: nothing
     s->removeSpringForView(&view, 0, 1, 5, 5);  // nothing there
     EXPECT_EQ(s->springs.size(), 2u);

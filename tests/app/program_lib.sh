@@ -1,9 +1,9 @@
 # Helpers for the whole-program tests, sourced by tests/app/*_test.sh (run from the repository
-# root with the tetlab binary as $1): start tetlab under the current display, send keys and mouse
-# events with xdotool, take screenshots and measure regions of them. The scenes are the tests' own
-# copies (tests/app/data), so the bundled examples can be tuned without moving these pixels.
+# root with the tetlab binary as $1): start tetlab under the current display, send real keys and
+# mouse events (XTEST, window pixels from the top left), take screenshots and measure regions of
+# them. The scenes are the tests' own copies (tests/app/data), so the bundled examples can be
+# tuned without moving these pixels.
 set -u
-
 TETLAB=${1:?usage: $0 path/to/tetlab}
 WORK=$(mktemp -d)
 PID=""
@@ -43,14 +43,7 @@ start_tetlab() {
     done
     sleep 0.5
 }
-
-stop_tetlab() {
-    [ -n "$PID" ] && kill "$PID" 2>/dev/null && wait "$PID" 2>/dev/null
-    PID=""
-}
-
-# Real key and mouse events through the XTEST extension; coordinates are window pixels from the
-# top left.
+stop_tetlab() { [ -n "$PID" ] && kill "$PID" 2>/dev/null && wait "$PID" 2>/dev/null; PID=""; }
 key() { xdotool windowfocus "$WIN" 2>/dev/null; xdotool key --delay 50 "$@" 2>/dev/null; sleep 0.3; }
 move() { xdotool mousemove --window "$WIN" "$1" "$2" 2>/dev/null; sleep 0.2; }
 press() { xdotool mousedown "$1" 2>/dev/null; sleep 0.3; }
@@ -61,19 +54,17 @@ shot() { import -window "$WIN" "$1" 2>/dev/null || fail "screenshot failed"; }
 # of pixels brighter than LEVEL percent (default 10); mean_rgb FILE W H X Y the mean red, green
 # and blue (0..255); difference FILE1 FILE2 W H X Y the mean absolute difference (0..1).
 fraction_lit() {
-    "$CONVERT" "$1" -crop "${2}x${3}+${4}+${5}" +repage -colorspace Gray \
-        -threshold "${6:-10}%" -format '%[fx:mean]' info:
+    "$CONVERT" "$1" -crop "${2}x${3}+${4}+${5}" +repage -colorspace Gray -threshold "${6:-10}%" \
+        -format '%[fx:mean]' info:
 }
 mean_rgb() {
     "$CONVERT" "$1" -crop "${2}x${3}+${4}+${5}" +repage \
         -format '%[fx:int(255*mean.r+0.5)] %[fx:int(255*mean.g+0.5)] %[fx:int(255*mean.b+0.5)]' info:
 }
 difference() {
-    "$CONVERT" "$1" "$2" -crop "${3}x${4}+${5}+${6}" +repage -compose difference \
-        -composite -colorspace Gray -format '%[fx:mean]' info:
+    "$CONVERT" "$1" "$2" -crop "${3}x${4}+${5}+${6}" +repage -compose difference -composite \
+        -colorspace Gray -format '%[fx:mean]' info:
 }
-
-# Floating-point comparison: is_greater A B.
 is_greater() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
 
 # Waits up to $2 seconds for a line matching the extended regular expression $1 on stdout.
