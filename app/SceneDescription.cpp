@@ -5,19 +5,14 @@
 
 #include <boost/archive/archive_exception.hpp>
 #include <boost/archive/text_iarchive.hpp>
-#include <boost/serialization/collection_size_type.hpp>
-#include <boost/serialization/item_version_type.hpp>
 #include <boost/serialization/level.hpp>
-#include <boost/serialization/split_member.hpp>
+
+#include "sim/ArchiveList.h"
 
 namespace {
 
+using archivelist::checkClassVersion;
 using boost::archive::archive_exception;
-
-// The layout knows only class version 0 of every type.
-void checkClassVersion(unsigned int version) {
-    if (version > 0) throw archive_exception(archive_exception::unsupported_class_version);
-}
 
 // The archive header: "22 serialization::archive <library version>". Returns the version.
 unsigned int readHeader(std::istream& in) {
@@ -66,46 +61,26 @@ std::istream& operator>>(std::istream& is, const CountedString& s) {
     return is;
 }
 
-// The head of a list: element count, then item version (absent before library version 4).
-template <class Archive>
-std::size_t loadListHead(Archive& ar) {
-    boost::serialization::collection_size_type count;
-    ar >> count;
-    boost::serialization::item_version_type itemVersion(0);
-    if (ar.get_library_version() > boost::archive::library_version_type(3)) ar >> itemVersion;
-    return count;
-}
-
-template <class Archive, class T>
-void loadItem(Archive& ar, T& item) {
-    ar >> item;
-}
-
-template <class Archive>
-void loadItem(Archive& ar, std::string& item) {
-    CountedString s{&item};
-    ar >> s;
-}
-
-// A list of class version 0 with its class preamble on first appearance (one wrapper type per
-// list type of the file). Each element is appended once it has been read completely.
-template <class T>
-struct List {
-    std::vector<T>* items;
-
+// Reads a string element of a list through CountedString.
+struct CountedStringElement {
     template <class Archive>
-    void load(Archive& ar, const unsigned int version) {
-        checkClassVersion(version);
-        items->clear();
-        const std::size_t count = loadListHead(ar);
-        for (std::size_t k = 0; k < count; ++k) {
-            T item;  // a Spring runs its geometry check here, before its fields are read
-            loadItem(ar, item);
-            items->push_back(item);
-        }
+    void operator()(Archive& ar, std::string& item) const {
+        CountedString s{&item};
+        ar >> s;
     }
+};
 
-    BOOST_SERIALIZATION_SPLIT_MEMBER()
+// The lists of the file, one wrapper type per element type (each gets its class preamble on
+// first appearance). A Spring runs its geometry check when constructed, before its fields are
+// read.
+template <class T>
+struct ListOf {
+    typedef archivelist::ClassVector<T> type;
+};
+
+template <>
+struct ListOf<std::string> {
+    typedef archivelist::ClassVector<std::string, CountedStringElement> type;
 };
 
 // Reading a field through its wrapper.
@@ -117,7 +92,7 @@ void readField(Archive& ar, std::string& text) {
 
 template <class Archive, class T>
 void readField(Archive& ar, std::vector<T>& items) {
-    List<T> list{&items};
+    typename ListOf<T>::type list{&items, nullptr};
     ar& list;
 }
 

@@ -14,11 +14,11 @@
 #include <boost/archive/archive_exception.hpp>
 #include <boost/archive/text_iarchive.hpp>
 #include <boost/archive/text_oarchive.hpp>
-#include <boost/serialization/collection_size_type.hpp>
-#include <boost/serialization/item_version_type.hpp>
 #include <boost/serialization/level.hpp>
 #include <boost/serialization/split_member.hpp>
 #include <boost/serialization/tracking.hpp>
+
+#include "sim/ArchiveList.h"
 
 namespace {
 
@@ -30,13 +30,7 @@ const unsigned int kLibraryVersion = 6;
     throw boost::archive::archive_exception(code);
 }
 
-// Every stored class has version 0; a file claiming a later one is refused, naming the class.
-void checkClassVersion(unsigned int version, const char* className) {
-    if (version > 0) {
-        throw boost::archive::archive_exception(
-            boost::archive::archive_exception::unsupported_class_version, className);
-    }
-}
+using archivelist::checkClassVersion;
 
 // A float or double written in general notation with Digits significant digits (the archive
 // library would write scientific notation with max_digits10). Read back as a plain number.
@@ -59,55 +53,6 @@ std::istream& operator>>(std::istream& is, const RealToken<T, Digits>& r) {
 typedef RealToken<float, 8> FloatToken;
 typedef RealToken<double, 17> DoubleToken;
 
-// The head of every collection: element count, then item version 0 (archives of library
-// version 3 and older store no item version).
-template <class Archive>
-void saveCollectionHead(Archive& ar, std::size_t size) {
-    const boost::serialization::collection_size_type count(size);
-    const boost::serialization::item_version_type itemVersion(0);
-    ar << count;
-    ar << itemVersion;
-}
-
-template <class Archive>
-std::size_t loadCollectionHead(Archive& ar) {
-    boost::serialization::collection_size_type count;
-    ar >> count;
-    boost::serialization::item_version_type itemVersion(0);
-    if (ar.get_library_version() > boost::serialization::library_version_type(3)) {
-        ar >> itemVersion;
-    }
-    return count;
-}
-
-// A vector of class-type elements written as a collection with its own class preamble: count,
-// item version, then the elements. Reading appends each element only once it is complete, so
-// a failure keeps the elements read before it.
-template <class T>
-struct ClassVector {
-    std::vector<T>* items;
-    const char* className;  // named in the error for a later class version
-
-    template <class Archive>
-    void save(Archive& ar, const unsigned int /*version*/) const {
-        saveCollectionHead(ar, items->size());
-        for (const T& item : *items) ar << item;
-    }
-
-    template <class Archive>
-    void load(Archive& ar, const unsigned int version) {
-        checkClassVersion(version, className);
-        const std::size_t count = loadCollectionHead(ar);
-        for (std::size_t k = 0; k < count; ++k) {
-            T item;
-            ar >> item;
-            items->push_back(item);
-        }
-    }
-
-    BOOST_SERIALIZATION_SPLIT_MEMBER()
-};
-
 // A std::vector<int> or std::set<int> in the library's own layout for them (no class
 // preamble: count, item version, the elements in container order, so a set ascending). Read
 // element by element rather than through the library, which sizes the container from the
@@ -119,14 +64,14 @@ struct IntCollection {
 
     template <class Archive>
     void save(Archive& ar, const unsigned int /*version*/) const {
-        saveCollectionHead(ar, items->size());
+        archivelist::saveHead(ar, items->size());
         for (int item : *items) ar << item;
     }
 
     template <class Archive>
     void load(Archive& ar, const unsigned int /*version*/) {
         items->clear();
-        const std::size_t count = loadCollectionHead(ar);
+        const std::size_t count = archivelist::loadHead(ar);
         for (std::size_t k = 0; k < count; ++k) {
             int item = 0;
             ar >> item;
@@ -139,8 +84,8 @@ struct IntCollection {
 
 typedef IntCollection<std::vector<int>> IntVector;
 typedef IntCollection<std::set<int>> IntSet;
-typedef ClassVector<TetMeshFractureInfo> RecordVector;
-typedef ClassVector<TetMeshFractureInfo::SeparatingTriangle> SeparatingTriangleVector;
+typedef archivelist::ClassVector<TetMeshFractureInfo> RecordVector;
+typedef archivelist::ClassVector<TetMeshFractureInfo::SeparatingTriangle> SeparatingTriangleVector;
 
 }  // namespace
 
