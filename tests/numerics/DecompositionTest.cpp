@@ -54,10 +54,8 @@ TEST(InverseDetAndPrint, KnownAnswersAndNonSquareMessages) {
     // An exactly singular matrix gives NaN from the LU inverse rather than its factors.
     EXPECT_TRUE(std::isnan(fromList(2, 2, {1, 2, 2, 4}).Linverse()[3]));
     EXPECT_EQ(fromList(3, 3, {2, 0, 1, 1, 3, 2, 1, 1, 2}).det(), 6.0);
-    double d = 1.0;
-    EXPECT_EQ(captureStdout([&] { d = Matrix::zeros(2, 3).det(); }),
+    EXPECT_EQ(captureStdout([] { EXPECT_EQ(Matrix::zeros(2, 3).det(), 0.0); }),
               "can you get det of non-square matrix\n");
-    EXPECT_EQ(d, 0.0);
     P = fromList(2, 2, {1, -0.5, 3.25, 0});
     EXPECT_EQ(captureStdout([&] { P.print(); }), "1.000000 -0.500000 \n3.250000 0.000000 \n");
 }

@@ -8,9 +8,8 @@ using namespace testutil;
 
 namespace {
 
-// One LSQR problem with its records, set up as the sparse matrix's lsqr member does; the
-// products come from that matrix's callback. run() returns what the report stream received
-// (nothing when report is false).
+// One LSQR problem with its records, set up as the sparse matrix's lsqr member does (products
+// included); run() returns what the report stream received (nothing when report is false).
 struct Problem {
     lsqr_input* in;
     lsqr_output* out;
@@ -43,7 +42,6 @@ struct Problem {
         }
         return text;
     }
-    double x(int k) const { return out->sol_vec->elements[k]; }
 };
 
 }  // namespace
@@ -73,7 +71,7 @@ TEST(LsqrSolve, FlagsIterationsSolutionsAndStandardErrors) {
         for (int k = 0; k < 3; ++k) {
             const double d2 = c.a[k] * c.a[k] + c.damp * c.damp, x = c.a[k] * c.b[k] / d2;
             r2 += (c.b[k] - c.a[k] * x) * c.b[k];
-            EXPECT_NEAR(P.x(k), x, 1e-12);
+            EXPECT_NEAR(P.out->sol_vec->elements[k], x, 1e-12);
         }
         EXPECT_NEAR(P.out->resid_norm, std::sqrt(r2), 1e-9);
         for (int k = 0; k < 3; ++k) {

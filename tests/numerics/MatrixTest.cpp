@@ -35,7 +35,7 @@ TEST(MatrixArithmetic, ElementWiseMismatchThrowsWithBothShapes) {
     EXPECT_STREQ(Matrix::size_mismatch().what(), "Dimension mismatch exception.");
 }
 
-TEST(SmallTypes, NormalizeThresholdsAndQuaternionRod) {
+TEST(SmallTypes, NormalizeThresholdsFillFromAColumnAndQuaternionRod) {
     // {input x, returned length, resulting x}: tiny and NaN lengths give the zero vector.
     const double cases[][3] = {{1e-15, 1e-15, 0}, {1 + 1e-15, 1 + 1e-15, 1 + 1e-15}, {3, 3, 1}};
     for (auto& c : cases) {
@@ -45,8 +45,12 @@ TEST(SmallTypes, NormalizeThresholdsAndQuaternionRod) {
     }
     V bad(NAN, 1, 0);
     EXPECT_TRUE(std::isnan(bad.normalize()) && bad == V(0, 0, 0));
+    EXPECT_TRUE(V(column({1, 2, 3})) == V(1, 2, 3));
+    EXPECT_TRUE(lumo::Mat4x4()[14] == 0.0 && lumo::Mat4x4()[15] == 1.0);  // row-major identity
     EXPECT_GT(Quaternion::rod(V(1e-12, 0, 0)).v.x, 0.0);  // exactly 1e-12 is a rotation
     EXPECT_EQ(Quaternion::rod(V(0.99e-12, 0, 0)).v.x, 0.0);
-    Quaternion q = Quaternion(2, V(0, 0, 0)) * Quaternion::rod(V(0, 0, M_PI / 2));
+    Quaternion q = Quaternion::rod(V(0, 0, M_PI));  // (0, 0, 0, 1) up to rounding
+    EXPECT_NEAR(std::fabs(q.a) + q.v.z, 1.0, 1e-15);
+    q = Quaternion(2, V(0, 0, 0)) * Quaternion::rod(V(0, 0, M_PI / 2));
     EXPECT_NEAR(q.a * q.a + q.v.z * q.v.z, 1.0, 1e-15);  // renormalised
 }

@@ -41,11 +41,10 @@ TEST(SparseSolversLeastSquares, TallAndWideSystems) {
     EXPECT_TRUE(std::isnan(qr->solve(b)[1]));
 }
 
+// Sweeps until nothing changes: exact binary values by the third sweep.
 TEST(SparseSolversIterative, GaussSeidel) {
-    Matrix x;
-    // Gauss-Seidel sweeps until nothing changes: exact binary values by the third sweep.
     SparseMatrix G(fromList(3, 3, {2, 1, 0, 0, 4, 0, 0, 0, 8}));
-    Matrix ones = column({1, 1, 1});
+    Matrix ones = column({1, 1, 1}), x;
     EXPECT_EQ(captureStdout([&] { x = G.gaussSeidel(ones, 1e-12, 100); }), "tot is 4/4\n");
     EXPECT_EQ(maxAbsDiff(x, column({0.375, 0.25, 0.125})), 0.0);
 }
