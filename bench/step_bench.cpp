@@ -1,10 +1,15 @@
-// Benchmark of the implicit step on box-shaped beams of about 1k, 5k and 20k tetrahedra
-// (fracture off), split into its phases, plus the load time of a 100k-tetrahedron OBJ file.
+// Benchmark of the implicit step (fracture off), split into its phases: the example bodies,
+// structured beams of about 1k, 5k and 20k tetrahedra, then compact bodies of about 1k, 5k, 20k and
+// 70k tetrahedra that tetgen makes from bench/box.poly, plus the load time of a 100k-tetrahedron
+// OBJ file. Usage: step_bench [largest body in tetrahedra, default 100000]
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -55,11 +60,21 @@ Box box(int nx, int ny, int nz) {
     return b;
 }
 
-TetMesh* makeMesh(const Box& b) {
-    TetMesh* m = new TetMesh(Tetrahedron::Material());
+// The example scene's material (Young's modulus 2e6, Poisson ratio 0.1, the default plastic
+// constants).
+Tetrahedron::Material sceneMaterial() {
+    Tetrahedron::Material mat;
+    mat.youngsModulus = 2000000.0;
+    mat.poissonRatio = 0.1;
+    return mat;
+}
+
+TetMesh* makeMesh(const Box& b, const Tetrahedron::Material& mat = Tetrahedron::Material()) {
+    TetMesh* m = new TetMesh(mat);
     m->vert = m->restVert = b.verts;
     for (const auto& t : b.tets) {
         m->tets.push_back(Tetrahedron(t[0], t[1], t[2], t[3]));
+        m->tets.back().material = mat;
         m->tets.back().updateNormals(m->vert);
         m->tets.back().updateVolume(m->restVert);
     }
@@ -74,24 +89,113 @@ double peakMB() {
     return u.ru_maxrss / 1024.0;
 }
 
-void runStep(int slices) {
-    Box b = box(slices, 4, 4);  // 80 tetrahedra per slice of the beam
-    TetMesh* m = makeMesh(b);
+double now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Runs `steps` steps under gravity (-9.81 per unit mass, as the scene applies it) with the
+// vertices of rest z <= zPin held at their rest positions by the scene's pin force
+// (rest - current) / h^2, and prints the mean time of each phase, the median time of a whole
+// step, the share outside the solve and the process's peak memory so far.
+void runBody(const char* label, TetMesh* m, double zPin, int steps) {
+    const double h = 0.01;
     const int n = int(m->vert.size());
-    lumo::Matrix g = lumo::Matrix::zeros(3 * n, 1);
-    for (int i = 0; i < n; ++i) g[3 * i + 1] = -98.1;
     TetMesh::StepTiming t;
     m->stepTiming = &t;
-    const int steps = 20;
-    for (int s = 0; s < steps; ++s) m->simulate(0.01, g);
-    double ms = 1000.0 / steps;
-    double total = t.rotations + t.assembly + t.solve + t.rest;
+    std::vector<double> wall;
+    for (int s = 0; s < steps; ++s) {
+        lumo::Matrix f = lumo::Matrix::zeros(3 * n, 1);
+        for (int i = 0; i < n; ++i) {
+            f[3 * i + 1] = -9.81 * 10.0;
+            if (m->restVert[i].z <= zPin)
+                for (int k = 0; k < 3; ++k)
+                    f[3 * i + k] = (m->restVert[i][k] - m->vert[i][k]) / (h * h);
+        }
+        double t0 = now();
+        m->simulate(h, f);
+        wall.push_back(now() - t0);
+    }
+    std::sort(wall.begin(), wall.end());
+    const double ms = 1000.0 / steps;
+    const double total = t.rotations + t.assembly + t.solve + t.rest;
+    const double outside = (total - t.solve) / steps;
     printf(
-        "%6zu tets %6d verts | ms/step: rotations %7.2f  pattern+assembly %7.2f  umfsolve %8.2f"
-        "  rest %7.2f  total %8.2f | non-solve share %4.1f%% | peak %.0f MB\n",
-        m->tets.size(), n, t.rotations * ms, t.assembly * ms, t.solve * ms, t.rest * ms, total * ms,
-        100.0 * (total - t.solve) / total, peakMB());
+        "%-7s %6zu tets %6d verts | ms/step: rotations %7.2f  pattern+assembly %7.2f  umfsolve "
+        "%8.2f  rest %7.2f  median step %8.2f | outside solve %4.1f%% %.2f us/tet | peak %.0f MB\n",
+        label, m->tets.size(), n, t.rotations * ms, t.assembly * ms, t.solve * ms, t.rest * ms,
+        wall[wall.size() / 2] * 1000.0, 100.0 * outside * steps / total,
+        1e6 * outside / std::max<size_t>(m->tets.size(), 1), peakMB());
+    fflush(stdout);
+}
+
+void runBeam(int slices) {
+    Box b = box(slices, 4, 4);  // 80 tetrahedra per slice of the beam
+    TetMesh* m = makeMesh(b);
+    runBody("slender", m, -1.0, 20);  // not clamped: it falls freely
     delete m;
+}
+
+// Reads tetgen's .node and .ele files (1-based or 0-based indices, as the .node file's first
+// vertex number says) into b. False when either file is missing or short.
+bool readTetgen(const std::string& stem, Box& b) {
+    FILE* nf = fopen((stem + ".node").c_str(), "r");
+    FILE* ef = fopen((stem + ".ele").c_str(), "r");
+    bool ok = nf && ef;
+    int nv = 0, dim = 0, na = 0, nb = 0, first = 0;
+    ok = ok && fscanf(nf, "%d %d %d %d", &nv, &dim, &na, &nb) == 4 && dim == 3;
+    for (int k = 0; ok && k < nv; ++k) {
+        int id;
+        double x, y, z, skip;
+        ok = fscanf(nf, "%d %lf %lf %lf", &id, &x, &y, &z) == 4;
+        for (int a = 0; ok && a < na + nb; ++a) ok = fscanf(nf, "%lf", &skip) == 1;
+        if (k == 0) first = id;
+        b.verts.push_back(Vec3<float>(float(x), float(y), float(z)));
+    }
+    int nt = 0, corners = 0, attrs = 0;
+    ok = ok && fscanf(ef, "%d %d %d", &nt, &corners, &attrs) == 3 && corners == 4;
+    for (int k = 0; ok && k < nt; ++k) {
+        int id;
+        std::array<int, 4> t;
+        ok = fscanf(ef, "%d %d %d %d %d", &id, &t[0], &t[1], &t[2], &t[3]) == 5;
+        for (int a = 0; ok && a < attrs; ++a) ok = fscanf(ef, "%d", &id) == 1;
+        for (int& c : t) c -= first;
+        b.tets.push_back(orient(b.verts, t));
+    }
+    if (nf) fclose(nf);
+    if (ef) fclose(ef);
+    return ok;
+}
+
+// Steps one of the example bodies (examples/<name>_tets.obj, read from the repository root) in
+// the example scene's material, clamped at z <= -3 as the scene does.
+void runExample(const char* name) {
+    const std::string path = std::string(TETLAB_BENCH_DIR "/../examples/") + name + "_tets.obj";
+    TetMesh m(sceneMaterial());
+    if (!m.loadobj(path.c_str()) || m.tets.empty()) {
+        fprintf(stderr, "step_bench: cannot read %s\n", path.c_str());
+        return;
+    }
+    m.fractureThreshold = 1e9;
+    runBody(name, &m, -3.0, 100);
+}
+
+// Meshes bench/box.poly with tetgen at the given maximum tetrahedron volume and steps it.
+void runTetgen(double maxVolume, int steps) {
+    const std::string dir = "/tmp/step_bench_" + std::to_string(getpid());
+    const std::string cmd = "mkdir -p " + dir + " && cp " TETLAB_BENCH_DIR "/box.poly " + dir +
+                            " && tetgen -pq1.4a" + std::to_string(maxVolume) + "Q " + dir +
+                            "/box.poly > /dev/null";
+    Box b;
+    if (system(cmd.c_str()) != 0 || !readTetgen(dir + "/box.1", b)) {
+        fprintf(stderr, "step_bench: tetgen could not mesh %s/box.poly (is tetgen installed?)\n",
+                TETLAB_BENCH_DIR);
+    } else {
+        TetMesh* m = makeMesh(b, sceneMaterial());
+        runBody("tetgen", m, -3.0, steps);
+        delete m;
+    }
+    system(("rm -rf " + dir).c_str());
 }
 
 void runLoad(int slices) {
@@ -126,8 +230,16 @@ void runLoad(int slices) {
 
 }  // namespace
 
-int main() {
-    for (int slices : {13, 63, 250}) runStep(slices);
-    runLoad(200);
+int main(int argc, char** argv) {
+    const int largest = argc > 1 ? atoi(argv[1]) : 100000;
+    for (const char* name : {"beam", "slab"}) runExample(name);
+    for (int slices : {13, 63, 250})
+        if (80 * slices <= largest) runBeam(slices);
+    // Maximum volumes giving about 1.1k, 5.3k, 19k and 72k tetrahedra; steps per body.
+    const double volumes[4] = {0.15, 0.025, 0.0058, 0.0015};
+    const int tets[4] = {1100, 5300, 19300, 71700}, steps[4] = {40, 20, 8, 4};
+    for (int k = 0; k < 4; ++k)
+        if (tets[k] <= largest) runTetgen(volumes[k], steps[k]);
+    if (largest >= 100000) runLoad(200);
     return 0;
 }

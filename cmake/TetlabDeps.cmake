@@ -5,8 +5,48 @@ include_guard(GLOBAL)
 find_package(PkgConfig REQUIRED)
 
 # LAPACK and BLAS: no header, the Fortran entry points are declared in the sources.
-find_package(LAPACK REQUIRED)
-find_package(BLAS REQUIRED)
+# Chosen on purpose, not through Debian's alternatives for libblas.so.3 and liblapack.so.3
+# (installing a BLAS switches those system-wide):
+# - the program's own dense calls (SVD, eigen-decomposition, least squares, LU) link the
+#   reference LAPACK and BLAS statically, kept out of the program's exported symbols, so their
+#   results do not depend on the machine's BLAS;
+# - everything in shared libraries, UMFPACK's dense kernels above all, gets reference LAPACK with
+#   OpenBLAS's serial (one-thread) BLAS: linked by path, found at run time through the programs'
+#   RUNPATH (LAPACK's directory first) and loaded ahead of the libblas.so.3 and liblapack.so.3
+#   that UMFPACK and ARPACK ask for by name.
+# TETLAB_OPENBLAS=OFF links whatever LAPACK and BLAS the system offers.
+option(TETLAB_OPENBLAS "UMFPACK on OpenBLAS, dense members on static reference LAPACK" ON)
+if(TETLAB_OPENBLAS)
+  set(tetlab_libdir /usr/lib/${CMAKE_LIBRARY_ARCHITECTURE})
+  find_file(TETLAB_LAPACK_STATIC liblapack.a PATHS ${tetlab_libdir}/lapack NO_DEFAULT_PATH
+    REQUIRED)
+  find_file(TETLAB_BLAS_STATIC libblas.a PATHS ${tetlab_libdir}/blas NO_DEFAULT_PATH REQUIRED)
+  find_library(TETLAB_GFORTRAN_LIBRARY NAMES libgfortran.so.5 gfortran REQUIRED)
+  find_file(TETLAB_LAPACK_LIBRARY liblapack.so.3 PATHS ${tetlab_libdir}/lapack NO_DEFAULT_PATH
+    REQUIRED)
+  find_file(TETLAB_BLAS_LIBRARY libblas.so.3 PATHS ${tetlab_libdir}/openblas-serial
+    NO_DEFAULT_PATH REQUIRED)
+  find_file(TETLAB_OPENBLAS_LIBRARY libopenblas.so.0 PATHS ${tetlab_libdir}/openblas-serial
+    NO_DEFAULT_PATH REQUIRED)
+  get_filename_component(tetlab_lapack_dir ${TETLAB_LAPACK_LIBRARY} DIRECTORY)
+  get_filename_component(tetlab_blas_dir ${TETLAB_BLAS_LIBRARY} DIRECTORY)
+  # --no-as-needed keeps the shared ones among the program's own dependencies although the
+  # program calls none of them itself.
+  add_library(tetlab_lapack_blas INTERFACE)
+  target_link_libraries(tetlab_lapack_blas INTERFACE
+    -Wl,--exclude-libs,liblapack.a:libblas.a
+    ${TETLAB_LAPACK_STATIC} ${TETLAB_BLAS_STATIC} ${TETLAB_GFORTRAN_LIBRARY}
+    -Wl,--push-state,--no-as-needed
+    ${TETLAB_LAPACK_LIBRARY} ${TETLAB_BLAS_LIBRARY} ${TETLAB_OPENBLAS_LIBRARY}
+    -Wl,--pop-state)
+  target_link_options(tetlab_lapack_blas INTERFACE
+    "LINKER:-rpath,${tetlab_lapack_dir}:${tetlab_blas_dir}")
+  set(LAPACK_LIBRARIES tetlab_lapack_blas)
+  set(BLAS_LIBRARIES)
+else()
+  find_package(LAPACK REQUIRED)
+  find_package(BLAS REQUIRED)
+endif()
 
 # SuiteSparse: UMFPACK (with AMD) for the direct solve, CXSparse for sparse QR.
 find_path(SUITESPARSE_INCLUDE_DIR umfpack.h PATH_SUFFIXES suitesparse REQUIRED)

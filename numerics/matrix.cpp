@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "numerics/small_kernels.h"
+
 namespace lumo {
 
 int Matrix::gcount = 0;
@@ -136,14 +138,7 @@ Matrix Matrix::operator*(const Matrix& B) const {
         return Matrix(0, 0);
     }
     Matrix C(m, B.n);
-    for (int i = 0; i < m; ++i) {
-        const double* row = data + i * n;
-        for (int j = 0; j < B.n; ++j) {
-            double sum = 0.0;
-            for (int k = 0; k < n; ++k) sum += row[k] * B.data[k * B.n + j];
-            C.data[i * B.n + j] = sum;
-        }
-    }
+    multiplyOrdered(data, B.data, C.data, m, n, B.n);
     return C;
 }
 
@@ -199,36 +194,7 @@ Matrix Matrix::inverse() const {
     }
     Matrix A = copy();
     Matrix I = eye(n);
-    for (int c = 0; c < n; ++c) {
-        // Partial pivoting: the largest |A(r, c)| for r >= c, the first one on ties.
-        int pivot = c;
-        double best = std::fabs(A(c, c));
-        for (int r = c + 1; r < n; ++r) {
-            if (std::fabs(A(r, c)) > best) {
-                best = std::fabs(A(r, c));
-                pivot = r;
-            }
-        }
-        if (pivot != c) {
-            for (int j = 0; j < n; ++j) {
-                std::swap(A(c, j), A(pivot, j));
-                std::swap(I(c, j), I(pivot, j));
-            }
-        }
-        const double scale = 1.0 / A(c, c);
-        for (int j = 0; j < n; ++j) {
-            A(c, j) *= scale;
-            I(c, j) *= scale;
-        }
-        for (int r = 0; r < n; ++r) {
-            if (r == c) continue;
-            const double f = A(r, c);
-            for (int j = 0; j < n; ++j) {
-                A(r, j) -= f * A(c, j);
-                I(r, j) -= f * I(c, j);
-            }
-        }
-    }
+    gaussJordanInverse(A.data, I.data, n);
     return I;
 }
 

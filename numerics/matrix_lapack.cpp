@@ -11,14 +11,12 @@
 #include <vector>
 
 #include "numerics/matrix.h"
+#include "numerics/small_kernels.h"
 
 extern "C" {
 // Fortran entry points; every argument by address, character lengths passed last.
 void dsyev_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda, double* w,
             double* work, const int* lwork, int* info, size_t jobz_len, size_t uplo_len);
-void dgesvd_(const char* jobu, const char* jobvt, const int* m, const int* n, double* a,
-             const int* lda, double* s, double* u, const int* ldu, double* vt, const int* ldvt,
-             double* work, const int* lwork, int* info, size_t jobu_len, size_t jobvt_len);
 void dgesdd_(const char* jobz, const int* m, const int* n, double* a, const int* lda, double* s,
              double* u, const int* ldu, double* vt, const int* ldvt, double* work, const int* lwork,
              int* iwork, int* info, size_t jobz_len);
@@ -96,13 +94,10 @@ void svdFrame(const Matrix& M, Matrix& U, Matrix& S, Matrix& V, const char* name
 void Matrix::svd(Matrix& U, Matrix& S, Matrix& V) const {
     svdFrame(*this, U, S, V, "Lsvd",
              [](int rows, int cols, Matrix& A, Matrix& S, Matrix& Ut, Matrix& V) {
-                 const int mn = std::min(rows, cols), mx = std::max(rows, cols);
-                 int lwork = 2 * std::max(3 * mn + mx, 5 * mn);
+                 const int lwork = svdWorkSize(rows, cols);
                  Matrix work(lwork, 1);
-                 int info = 0;
-                 dgesvd_("A", "A", &rows, &cols, A.data, &rows, S.data, Ut.data, &rows, V.data,
-                         &cols, work.data, &lwork, &info, 1, 1);
-                 return info;
+                 return svdColumnMajor(rows, cols, A.data, S.data, Ut.data, V.data, work.data,
+                                       lwork);
              });
 }
 

@@ -1,8 +1,6 @@
-// SparseMatrix storage and entry access, the direct solve on UMFPACK, and the two members that
-// hand the matrix to an iterative solver (LSQR, Gauss-Seidel).
+// SparseMatrix storage and entry access, and the two members that hand the matrix to an
+// iterative solver (LSQR, Gauss-Seidel). The direct solve is in sparse_lu.cpp.
 #include "numerics/sparsematrix.h"
-
-#include <suitesparse/umfpack.h>
 
 #include <algorithm>
 #include <cassert>
@@ -10,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
-#include <string>
 
 namespace lumo {
 
@@ -151,98 +148,6 @@ double& SparseMatrix::insertAt(int k, int row, int col, double v) {
     for (int c = col + 1; c <= n; ++c) ++p[c];
     ++nz;
     return x[k];
-}
-
-// --- direct solve -----------------------------------------------------------------------------
-
-namespace {
-
-const char* umfStatusName(int status) {
-    switch (status) {
-        case UMFPACK_OK:
-            return "UMFPACK_OK";
-        case UMFPACK_WARNING_singular_matrix:
-            return "UMFPACK_WARNING_singular_matrix";
-        case UMFPACK_WARNING_determinant_underflow:
-            return "UMFPACK_WARNING_determinant_underflow";
-        case UMFPACK_WARNING_determinant_overflow:
-            return "UMFPACK_WARNING_determinant_overflow";
-        case UMFPACK_ERROR_out_of_memory:
-            return "UMFPACK_ERROR_out_of_memory";
-        case UMFPACK_ERROR_invalid_Numeric_object:
-            return "UMFPACK_ERROR_invalid_Numeric_object";
-        case UMFPACK_ERROR_invalid_Symbolic_object:
-            return "UMFPACK_ERROR_invalid_Symbolic_object";
-        case UMFPACK_ERROR_argument_missing:
-            return "UMFPACK_ERROR_argument_missing";
-        case UMFPACK_ERROR_n_nonpositive:
-            return "UMFPACK_ERROR_n_nonpositive";
-        case UMFPACK_ERROR_invalid_matrix:
-            return "UMFPACK_ERROR_invalid_matrix";
-        case UMFPACK_ERROR_different_pattern:
-            return "UMFPACK_ERROR_different_pattern";
-        case UMFPACK_ERROR_invalid_system:
-            return "UMFPACK_ERROR_invalid_system";
-        case UMFPACK_ERROR_invalid_permutation:
-            return "UMFPACK_ERROR_invalid_permutation";
-        case UMFPACK_ERROR_internal_error:
-            return "UMFPACK_ERROR_internal_error";
-        case UMFPACK_ERROR_file_IO:
-            return "UMFPACK_ERROR_file_IO";
-        case UMFPACK_ERROR_ordering_failed:
-            return "UMFPACK_ERROR_ordering_failed";
-        default:
-            return "unknown UMFPACK status";
-    }
-}
-
-// Collects every status that is not UMFPACK_OK into one diagnostic line.
-struct UmfStatusLine {
-    std::string text;
-    void note(const char* call, int status) {
-        if (status == UMFPACK_OK) return;
-        char buf[160];
-        std::snprintf(buf, sizeof(buf), "%s%s returned %s (%d)", text.empty() ? "" : "; ", call,
-                      umfStatusName(status), status);
-        text += buf;
-    }
-    void print() const {
-        if (!text.empty()) std::fprintf(stderr, "umfsolve: %s\n", text.c_str());
-    }
-};
-
-}  // namespace
-
-Matrix SparseMatrix::umfsolve(SparseMatrix& A, Matrix& b) {
-    // Written unspaced: a failed assertion prints this exact text.
-    // clang-format off
-    assert(A.m==A.n);
-    // clang-format on
-    assert(b.m == A.m && b.n == 1);
-    Matrix x(A.m, 1);
-    if (A.n == 0) return x;  // the empty system: nothing to solve
-
-    UmfStatusLine status;
-    bool solved = false;
-    void* symbolic = nullptr;
-    void* numeric = nullptr;
-    int s = umfpack_di_symbolic(A.n, A.n, A.p, A.i, A.x, &symbolic, nullptr, nullptr);
-    status.note("umfpack_di_symbolic", s);
-    if (s >= 0) {
-        s = umfpack_di_numeric(A.p, A.i, A.x, symbolic, &numeric, nullptr, nullptr);
-        status.note("umfpack_di_numeric", s);
-    }
-    umfpack_di_free_symbolic(&symbolic);
-    if (s >= 0) {
-        // A singular matrix (a warning) still gives a solve, with Inf/NaN where it divides by 0.
-        s = umfpack_di_solve(UMFPACK_A, A.p, A.i, A.x, x.data, b.data, numeric, nullptr, nullptr);
-        status.note("umfpack_di_solve", s);
-        solved = s >= 0;
-    }
-    umfpack_di_free_numeric(&numeric);
-    if (!solved) std::fill(x.data, x.data + A.m, std::numeric_limits<double>::quiet_NaN());
-    status.print();
-    return x;
 }
 
 // --- iterative solvers ------------------------------------------------------------------------

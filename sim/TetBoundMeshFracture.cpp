@@ -230,6 +230,49 @@ void flatQuadNormals(Mesh& mesh) {
     }
 }
 
+// Cuts the surface along one separating triangle of record R: every triangle (not made by
+// this record's cuts) with a corner bound to a tetrahedron of R is classified and handed to
+// its split case; then the face points are fixed, the counts printed and the crack front
+// linked.
+void cutAlongSeparatingTriangle(SplitContext& ctx, TetBoundMesh& mesh, const TetMeshFractureInfo& R,
+                                const TetMeshFractureInfo::SeparatingTriangle& st) {
+    const TetMesh& tm = *mesh.tetMesh;
+    const TriangleIndices sepTriIdx = tm.tets[st.aboveTet].faceVertices(st.face);
+    Triangle T(tm.restVert, sepTriIdx);
+    ctx.setSeparatingTriangle(st, sepTriIdx, T);
+    checkOrientation(tm, st, T);
+
+    int hist[9] = {0}, partial[4] = {0};
+    int N = int(mesh.tris.size());
+    for (int i = 0; i < N; ++i) {
+        if (ctx.newTris.count(i)) continue;
+        int k = 0;
+        for (int c = 0; c < 3; ++c)
+            if (R.affectsTetrahedron(mesh.bindings[mesh.tris[i].vi[c]].tet)) ++k;
+        if (k == 0) continue;
+        if (k < 3) ++partial[k];
+        Crossings x = classify(ctx, mesh, mesh.tris[i]);
+        int which = applyCase(ctx, mesh, i, x);
+        if (which >= 0) ++hist[which];
+    }
+    ctx.fixFacePoints();
+    printCounters("hist: = ", hist, 9);
+    printCounters("partial: = ", partial, 4);
+    ctx.findPath();
+    ctx.clearNext();
+}
+
+// Prints the surface vertices whose rest positions lie on the line of a separating edge (the
+// edge's crack is not cut).
+void reportVerticesOnEdge(const TetBoundMesh& mesh, const TetMesh& tm,
+                          const TetMeshFractureInfo::SeparatingEdge& se) {
+    lumo::Vec3<float> o = tm.restVert[se.vertex];
+    lumo::Vec3<float> e = tm.restVert[se.other] - o;
+    e.normalize();
+    for (size_t v = 0; v < mesh.restVert.size(); ++v)
+        if (distanceFromLine(mesh.restVert[v], o, e) < 1e-5) printf("%d on sep edge.\n", int(v));
+}
+
 }  // namespace
 
 bool TetBoundMesh::fracture() {
@@ -245,39 +288,10 @@ bool TetBoundMesh::fracture() {
             continue;
         }
         SplitContext ctx(*this, R);
-        for (const TetMeshFractureInfo::SeparatingTriangle& st : R.separatingTriangles) {
-            const TriangleIndices sepTriIdx = tm.tets[st.aboveTet].faceVertices(st.face);
-            Triangle T(tm.restVert, sepTriIdx);
-            ctx.setSeparatingTriangle(st, sepTriIdx, T);
-            checkOrientation(tm, st, T);
-
-            int hist[9] = {0}, partial[4] = {0};
-            int N = int(tris.size());
-            for (int i = 0; i < N; ++i) {
-                if (ctx.newTris.count(i)) continue;
-                int k = 0;
-                for (int c = 0; c < 3; ++c)
-                    if (R.affectsTetrahedron(bindings[tris[i].vi[c]].tet)) ++k;
-                if (k == 0) continue;
-                if (k < 3) ++partial[k];
-                Crossings x = classify(ctx, *this, tris[i]);
-                int which = applyCase(ctx, *this, i, x);
-                if (which >= 0) ++hist[which];
-            }
-            ctx.fixFacePoints();
-            printCounters("hist: = ", hist, 9);
-            printCounters("partial: = ", partial, 4);
-            ctx.findPath();
-            ctx.clearNext();
-        }
-
-        for (const TetMeshFractureInfo::SeparatingEdge& se : R.separatingEdges) {
-            lumo::Vec3<float> o = tm.restVert[se.vertex];
-            lumo::Vec3<float> e = tm.restVert[se.other] - o;
-            e.normalize();
-            for (size_t v = 0; v < restVert.size(); ++v)
-                if (distanceFromLine(restVert[v], o, e) < 1e-5) printf("%d on sep edge.\n", int(v));
-        }
+        for (const TetMeshFractureInfo::SeparatingTriangle& st : R.separatingTriangles)
+            cutAlongSeparatingTriangle(ctx, *this, R, st);
+        for (const TetMeshFractureInfo::SeparatingEdge& se : R.separatingEdges)
+            reportVerticesOnEdge(*this, tm, se);
     }
 
     initNormalsAutoSmooth(60.0);

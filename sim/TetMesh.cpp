@@ -17,7 +17,7 @@ using lumo::Vec3;
 using lumo::Vec4;
 
 TetMesh::TetMesh(const Tetrahedron::Material& m)
-    : fractureThreshold(1000.0), material(m), stepTiming(nullptr) {}
+    : fractureThreshold(1000.0), material(m), stepTiming(nullptr), reuseSolverAnalysis(true) {}
 
 int TetMesh::loadobj(const char* path) {
     printf("loading obj: %s\n", path);

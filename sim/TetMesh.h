@@ -2,6 +2,7 @@
 // plus its tetrahedra, velocities, fracture records, fracture threshold and material.
 #pragma once
 
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -42,6 +43,23 @@ class TetMesh : public Mesh {
         int steps = 0;
     };
 
+    // What simulate keeps between calls only to save work (TetMeshStepWork.h): rest-pose
+    // caches, the stiffness pattern, buffers and the solver's analysis. Each is checked against
+    // the mesh before use, so the mesh may change freely between steps; a copy of the mesh
+    // starts without any.
+    struct StepWork;
+    class StepWorkHolder {
+      public:
+        StepWorkHolder();
+        StepWorkHolder(const StepWorkHolder&);
+        StepWorkHolder& operator=(const StepWorkHolder&);
+        ~StepWorkHolder();
+        StepWork& get();
+
+      private:
+        std::unique_ptr<StepWork> work_;
+    };
+
     std::vector<Tetrahedron> tets;              // the elements; their verts index vert / restVert
     std::vector<lumo::Vec3<float>> velocities;  // per-vertex velocity, parallel to vert
     // Vertex i was appended by appendVertexCopy as a copy of vertex copiedFrom[i] (always < i);
@@ -55,6 +73,10 @@ class TetMesh : public Mesh {
     double fractureThreshold;
     Tetrahedron::Material material;  // copied into every element at load
     StepTiming* stepTiming;          // null unless a benchmark wants the phase times
+    // Keep the sparse solver's symbolic analysis while the stiffness pattern is unchanged (true;
+    // the results are the same either way, tests switch it off to compare).
+    bool reuseSolverAnalysis;
+    StepWorkHolder stepWork;
 
     // Empty mesh with threshold 1000.0 and the given material.
     explicit TetMesh(const Tetrahedron::Material& m);
@@ -121,15 +143,17 @@ class TetMesh : public Mesh {
 
     // ---- implicit co-rotational step (TetMeshStep.cpp) ----
 
-    // Per-element rotation R = U V^T from the SVD of the deformation gradient rest -> current,
-    // as 12 x 12 block-diagonal matrices in tets order. An inverted element gives a reflection.
+    // Per-element rotation R = U V^T (the orthogonal polar factor, F = U S V^T) of the
+    // deformation gradient F rest -> current, as 12 x 12 block-diagonal matrices in tets
+    // order. An inverted element gives a reflection.
     std::vector<lumo::Matrix> getTetRotations();
     // One backward-Euler step of length dt (seconds) under the external forces fext (3n x 1,
     // per row; any other row count counts as zero force): solves
     // (M + dt C + dt^2 K) v' = M v - dt (K x + F0 - Fp - fext), updates plastic strain,
     // integrates positions, handles fractures, bounces vertices off the floor y = -10 and
-    // refreshes the normals. A failed or non-finite solve leaves positions and velocities as
-    // they were and reports one line on standard error.
+    // refreshes the normals. A failed or non-finite solve, or one whose velocities or new
+    // positions exceed single precision, leaves positions and velocities as they were and
+    // reports one line on standard error.
     void simulate(double dt, lumo::Matrix fext);
 
     // ---- fracture (TetMeshFracture.cpp) ----
@@ -138,6 +162,9 @@ class TetMesh : public Mesh {
     // against fractureThreshold and splits a vertex of each that reaches it; replaces
     // recentFractures with the records of this call.
     void handleFractures(const std::vector<lumo::Matrix>& rotations);
+    // The same with each element's rotation given by its 3 x 3 block, 9 row-major entries per
+    // element in tets order (the form simulate computes).
+    void handleFractures(const std::vector<double>& rot3);
     // Re-applies a recorded split to this mesh and recomputes the record's separating
     // triangles and edges; recentFractures becomes a copy of the record made on entry.
     void debugFracture(TetMeshFractureInfo& info);

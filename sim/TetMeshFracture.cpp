@@ -13,37 +13,34 @@
 
 namespace {
 
-// Rest-frame stress of tetrahedron t (6 x 1: xx, yy, zz, zx, xy, yz): s = (E B)(R^T x - x0),
-// x and x0 the 12 x 1 current and rest element vectors and R the 12 x 12 rotation of t. The
-// products are summed in the same order as lumo::Matrix multiplication, on the stack.
+// Rest-frame stress of tetrahedron t (6 x 1: xx, yy, zz, zx, xy, yz): s = E (B u) with
+// u = R^T x - x0, x and x0 the 12 x 1 current and rest element vectors and R the element's
+// 3 x 3 rotation (row-major), which its 12 x 12 form repeats on the diagonal.
 void restFrameStress(const Tetrahedron& t, const std::vector<lumo::Vec3<float>>& vert,
-                     const std::vector<lumo::Vec3<float>>& restVert, const lumo::Matrix& R,
+                     const std::vector<lumo::Vec3<float>>& restVert, const double R[9],
                      double s[6]) {
-    double x[12], x0[12];
+    double x[12], x0[12], u[12];
     t.getVertexVector(vert, x);
     t.getVertexVector(restVert, x0);
-    double u[12];
     for (int i = 0; i < 12; ++i) {
+        const double* xk = x + 3 * (i / 3);
+        const int c = i % 3;
         double sum = 0.0;
-        for (int k = 0; k < 12; ++k) sum += R(k, i) * x[k];
+        for (int k = 0; k < 3; ++k) sum += R[3 * k + c] * xk[k];
         u[i] = sum - x0[i];
     }
-    // Each EB(i, j) sums its six products in ascending k from 0.0; the loop runs k outside
-    // j only so that the rows vectorise.
-    double EB[6][12];
-    const double* E = t.E.data;
+    double strain[6];
     const double* B = t.B.data;
-    for (int i = 0; i < 6; ++i) {
-        for (int j = 0; j < 12; ++j) EB[i][j] = 0.0;
-        for (int k = 0; k < 6; ++k) {
-            const double e = E[6 * i + k];
-            for (int j = 0; j < 12; ++j) EB[i][j] += e * B[12 * k + j];
-        }
-    }
-    for (int i = 0; i < 6; ++i) {
+    const double* E = t.E.data;
+    for (int r = 0; r < 6; ++r) {
         double sum = 0.0;
-        for (int j = 0; j < 12; ++j) sum += EB[i][j] * u[j];
-        s[i] = sum;
+        for (int j = 0; j < 12; ++j) sum += B[12 * r + j] * u[j];
+        strain[r] = sum;
+    }
+    for (int r = 0; r < 6; ++r) {
+        double sum = 0.0;
+        for (int k = 0; k < 6; ++k) sum += E[6 * r + k] * strain[k];
+        s[r] = sum;
     }
 }
 
@@ -81,18 +78,65 @@ double planeDot(const lumo::Vec3<float>& n, const lumo::Vec3<float>& p) {
     return double(n.x) * double(p.x) + double(n.y) * double(p.y) + double(n.z) * double(p.z);
 }
 
+// Side of the plane n . p + off = 0 of each tetrahedron of star, by rest centroid: below[k]
+// is 1 when star[k] lies on or below it (NaN counts as above); nAbove counts the others.
+std::vector<char> sidesOfPlane(const TetMesh& tm, const std::vector<int>& star,
+                               const lumo::Vec3<float>& n, double off, size_t& nAbove) {
+    const lumo::Vec4<float> centre(0.25f, 0.25f, 0.25f, 0.25f);
+    std::vector<char> below(star.size(), 0);
+    nAbove = 0;
+    for (size_t k = 0; k < star.size(); ++k) {
+        const lumo::Vec3<float> c = tm.tets[star[k]].getWorldCoordinates(tm.restVert, centre);
+        below[k] = planeDot(n, c) + off <= 0.0;
+        if (!below[k]) ++nAbove;
+    }
+    return below;
+}
+
+// Splits vertex v of the star that tetrahedron i's crack runs through: the tetrahedra below
+// the plane get a new copy w of v (coloured blue), the others keep v (green); all are marked
+// in split. Returns the record of the split (whose constructor prints the groups).
+TetMeshFractureInfo splitStar(TetMesh& tm, int i, int v, const lumo::Vec3<float>& n, double off,
+                              const std::vector<int>& star, const std::vector<char>& below,
+                              std::vector<char>& split) {
+    printf("fracture: %d\n", i);
+    const int w = tm.appendVertexCopy(v);
+    std::vector<int> aboveList, belowList;
+    for (size_t k = 0; k < star.size(); ++k) {
+        Tetrahedron& t = tm.tets[star[k]];
+        if (below[k]) {
+            t.replaceVert(v, w);
+            t.color = lumo::Vec3<float>(0.0f, 0.0f, 1.0f);
+            belowList.push_back(star[k]);
+        } else {
+            t.color = lumo::Vec3<float>(0.0f, 1.0f, 0.0f);
+            aboveList.push_back(star[k]);
+        }
+        split[star[k]] = 1;
+    }
+    return TetMeshFractureInfo(tm.tets, i, n, off, v, w, aboveList, belowList);
+}
+
 }  // namespace
 
 void TetMesh::handleFractures(const std::vector<lumo::Matrix>& rotations) {
     assert(rotations.size() >= tets.size());
+    std::vector<double> rot3(9 * tets.size());
+    for (size_t e = 0; e < tets.size(); ++e)
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c) rot3[9 * e + 3 * r + c] = rotations[e](r, c);
+    handleFractures(rot3);
+}
+
+void TetMesh::handleFractures(const std::vector<double>& rot3) {
+    assert(rot3.size() >= 9 * tets.size());
     recentFractures.clear();
     std::vector<char> split(tets.size(), 0);  // tetrahedra already involved in a split
-    const lumo::Vec4<float> centre(0.25f, 0.25f, 0.25f, 0.25f);
 
     for (int i = 0; i < static_cast<int>(tets.size()); ++i) {
         if (split[i]) continue;
         double s[6];
-        restFrameStress(tets[i], vert, restVert, rotations[i], s);
+        restFrameStress(tets[i], vert, restVert, &rot3[9 * i], s);
         if (surelyBelow(s, fractureThreshold)) continue;
         lumo::Vec3<float> n;
         const double largest = largestPrincipalStress(s, n);
@@ -100,37 +144,11 @@ void TetMesh::handleFractures(const std::vector<lumo::Matrix>& rotations) {
 
         const int v = tets[i].verts[rand() % 4];
         const double off = -planeDot(n, restVert[v]);
-
-        // The star of v, classified by rest centroid; NaN counts as above.
         const std::vector<int> star = getTetrahedronContaining(v);
-        std::vector<char> below(star.size(), 0);
         size_t nAbove = 0;
-        for (size_t k = 0; k < star.size(); ++k) {
-            const lumo::Vec3<float> c = tets[star[k]].getWorldCoordinates(restVert, centre);
-            below[k] = planeDot(n, c) + off <= 0.0;
-            if (!below[k]) ++nAbove;
-        }
-
-        if (nAbove > 0 && nAbove < star.size()) {
-            printf("fracture: %d\n", i);
-            const int w = appendVertexCopy(v);
-
-            std::vector<int> aboveList, belowList;
-            for (size_t k = 0; k < star.size(); ++k) {
-                Tetrahedron& t = tets[star[k]];
-                if (below[k]) {
-                    t.replaceVert(v, w);
-                    t.color = lumo::Vec3<float>(0.0f, 0.0f, 1.0f);
-                    belowList.push_back(star[k]);
-                } else {
-                    t.color = lumo::Vec3<float>(0.0f, 1.0f, 0.0f);
-                    aboveList.push_back(star[k]);
-                }
-                split[star[k]] = 1;
-            }
-            recentFractures.push_back(
-                TetMeshFractureInfo(tets, i, n, off, v, w, aboveList, belowList));
-        }
+        const std::vector<char> below = sidesOfPlane(*this, star, n, off, nAbove);
+        if (nAbove > 0 && nAbove < star.size())
+            recentFractures.push_back(splitStar(*this, i, v, n, off, star, below, split));
         tets[i].color += lumo::Vec3<float>(0.2f, 0.2f, 0.2f);
     }
 }

@@ -149,7 +149,7 @@ void Tetrahedron::updatePlasticity(const std::vector<Vec3<float>>& rest,
     if (Rt.m != 12 || Rt.n != 12) throw Matrix::size_mismatch(Rt, Matrix::zeros(12, 1));
     // d = Rt x - x0 and e = B d - plasticStrain on the stack; the sums run in the same order
     // as the dense products would take them.
-    double x[12], x0[12], d[12], e[6];
+    double x[12], x0[12], d[12];
     getVertexVector(pos, x);
     getVertexVector(rest, x0);
     for (int i = 0; i < 12; ++i) {
@@ -158,7 +158,27 @@ void Tetrahedron::updatePlasticity(const std::vector<Vec3<float>>& rest,
         for (int k = 0; k < 12; ++k) s += row[k] * x[k];
         d[i] = s - x0[i];
     }
-    double ee = 0.0;
+    applyPlasticFlow(d, dt);
+}
+
+void Tetrahedron::updatePlasticity(const std::vector<Vec3<float>>& rest,
+                                   const std::vector<Vec3<float>>& pos, const double rt[9],
+                                   double dt) {
+    double x[12], x0[12], d[12];
+    getVertexVector(pos, x);
+    getVertexVector(rest, x0);
+    for (int i = 0; i < 12; ++i) {
+        const double* row = rt + 3 * (i % 3);
+        const double* xk = x + 3 * (i / 3);
+        double s = 0.0;
+        for (int k = 0; k < 3; ++k) s += row[k] * xk[k];
+        d[i] = s - x0[i];
+    }
+    applyPlasticFlow(d, dt);
+}
+
+void Tetrahedron::applyPlasticFlow(const double d[12], double dt) {
+    double e[6], ee = 0.0;
     for (int r = 0; r < 6; ++r) {
         double s = 0.0;
         const double* row = B.data + 12 * r;

@@ -99,6 +99,10 @@ class Tetrahedron {
     void updatePlasticity(const std::vector<lumo::Vec3<float>>& rest,
                           const std::vector<lumo::Vec3<float>>& pos, const lumo::Matrix& Rt,
                           double dt);
+    // The same with Rt given by its one 3 x 3 block rt (row-major), which the four diagonal
+    // blocks of the 12 x 12 form repeat; the zero blocks add nothing to the sums.
+    void updatePlasticity(const std::vector<lumo::Vec3<float>>& rest,
+                          const std::vector<lumo::Vec3<float>>& pos, const double rt[9], double dt);
 
     // normals[f] = unit (p1 - p0) x (p2 - p1) of face f on pos (zero when degenerate).
     void updateNormals(const std::vector<lumo::Vec3<float>>& pos);
@@ -127,4 +131,8 @@ class Tetrahedron {
     void drawFaces(const std::vector<lumo::Vec3<float>>& pos) const;
     // The labels of draw() alone: white "%d" numbers at every position of pos.
     static void drawVertexNumbers(const std::vector<lumo::Vec3<float>>& pos);
+
+  private:
+    // The flow rule of updatePlasticity given d = Rt x - x0 (12 x 1).
+    void applyPlasticFlow(const double d[12], double dt);
 };

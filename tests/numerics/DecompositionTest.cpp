@@ -1,5 +1,6 @@
 // Tests for the dense decompositions and solves: eigSym, svd, svdLarge, qr, inverse, Linverse,
 // det, print and both linLeastSq forms. Random matrices come from a seeded generator.
+#include "numerics/small_kernels.h"
 #include "tests/support/NumericsTestUtil.h"
 
 using namespace testutil;
@@ -37,6 +38,25 @@ TEST(Factorisations, ReproduceTallWideAndEmptyMatrices) {
             for (int j = 0; j < i && j < R.n; ++j) EXPECT_EQ(R(i, j), 0.0);
         EXPECT_LT(maxAbsDiff(Q.transpose() * Q, I), kTol);
         EXPECT_LT(maxAbsDiff(Q * R, A), kTol);
+    }
+}
+
+TEST(PolarRotation, EqualsUVtOfTheSvdAndFallsBackForDegenerateMatrices) {
+    // Random stretches and shears, then a nearly flat, an inverted and a singular matrix (the
+    // last three take the SVD itself). Both factors are orthogonal to rounding and the polar
+    // factor is unique for a non-singular matrix, so they agree to rounding.
+    for (unsigned seed = 0; seed < 24; ++seed) {
+        Matrix F = randomMatrix(3, 3, seed) * 0.4;
+        for (int k = 0; k < 3; ++k) F(k, k) += 1.0;
+        if (seed == 21) F(2, 2) = F(2, 0) = F(2, 1) = 1e-9;
+        if (seed == 22) F(0, 0) = -F(0, 0) - 1.0;
+        if (seed == 23) F = fromList(3, 3, {1, 2, 3, 2, 4, 6, 0, 1, 1});
+        Matrix R(3, 3), Rsvd(3, 3);
+        const bool newton = lumo::polarRotation3(F.data, R.data);
+        lumo::svdRotation3(F.data, Rsvd.data);
+        EXPECT_EQ(newton, seed < 21) << seed;
+        EXPECT_LT(maxAbsDiff(R, Rsvd), 1e-13) << seed;
+        EXPECT_LT(maxAbsDiff(R.transpose() * R, Matrix::eye(3)), kTol) << seed;
     }
 }
 

@@ -3,7 +3,6 @@
 // a body that then goes through one step's re-posing, cutting and detaching.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "sim/TetBoundMesh.h"
@@ -31,54 +30,40 @@ const struct BadObj {
     {"tets_index_int_min.obj", "", ": triangle with vertex index ", 1},
 };
 
-// Runs f with both streams captured; returns standard output, sets err.
-template <class F>
-std::string capture(F f, std::string& err) {
-    testing::internal::CaptureStderr();
-    std::string out = boundmeshes::captureStdout(f);
-    std::fflush(stderr);
-    err = testing::internal::GetCapturedStderr();
-    return out;
-}
-
 }  // namespace
 
 TEST(BadObjFiles, EveryReaderLeavesASoundMeshAndNamesTheFile) {
+    using testsupport::capturePrinted;
     for (const BadObj& c : kFiles) {
         const std::string path = std::string("tests/data/bad/") + c.file;
         SCOPED_TRACE(path);
-        std::string err;
         Mesh surface;
-        std::string out = capture([&] { surface.loadobj(path.c_str()); }, err);
-        EXPECT_NE(out.find(c.out), std::string::npos) << out;
-        EXPECT_NE(err.find(path + c.err), std::string::npos) << err;
+        const testsupport::Printed read = capturePrinted([&] { surface.loadobj(path.c_str()); });
+        EXPECT_NE(read.out.find(c.out), std::string::npos) << read.out;
+        EXPECT_NE(read.err.find(path + c.err), std::string::npos) << read.err;
         EXPECT_EQ(surface.restVert.size(), surface.vert.size());
         EXPECT_EQ(surface.norm.size(), surface.vert.size());
 
         TetMesh body((Tetrahedron::Material()));
-        capture(
-            [&] {
-                body.loadobj(path.c_str());
-                for (int step = 0; step < 2; ++step)
-                    body.simulate(0.01, lumo::Matrix::zeros(3 * int(body.vert.size()), 1));
-            },
-            err);
+        capturePrinted([&] {
+            body.loadobj(path.c_str());
+            for (int step = 0; step < 2; ++step)
+                body.simulate(0.01, lumo::Matrix::zeros(3 * int(body.vert.size()), 1));
+        });
         EXPECT_EQ(int(body.tets.size()), c.tets);
 
         TetBoundMesh bound;
         boost::shared_ptr<TetMesh> tm = tetmeshes::makeMesh(tetmeshes::oneTet());
-        capture(
-            [&] {
-                bound.loadobj(path.c_str());
-                bound.bindToTets(tm);
-                for (size_t i = 0; i < bound.vert.size(); ++i)
-                    bound.vert[i] =
-                        tm->getWorldCoordinates(bound.bindings[i].tet, bound.bindings[i].bary);
-                bound.initNormals();
-                bound.fracture();
-                bound.splitSuperfluousEdges();
-            },
-            err);
+        capturePrinted([&] {
+            bound.loadobj(path.c_str());
+            bound.bindToTets(tm);
+            for (size_t i = 0; i < bound.vert.size(); ++i)
+                bound.vert[i] =
+                    tm->getWorldCoordinates(bound.bindings[i].tet, bound.bindings[i].bary);
+            bound.initNormals();
+            bound.fracture();
+            bound.splitSuperfluousEdges();
+        });
         boundmeshes::expectSoundSurface(bound);
     }
 }

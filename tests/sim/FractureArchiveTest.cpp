@@ -84,30 +84,25 @@ const char kWorkedExample[] =
 
 }  // namespace
 
-TEST(FractureArchive, WorkedExampleAndEmptyList) {
-    EXPECT_EQ(save({workedExample()}), kWorkedExample);
-    EXPECT_EQ(save({}), "22 serialization::archive 6 0 0 0 0\n");
-    std::vector<TetMeshFractureInfo> records(3);
-    EXPECT_EQ(loadFailure("22 serialization::archive 6 0 0 0 0\n", records), -1);
-    EXPECT_TRUE(records.empty());
-}
-
-TEST(FractureArchive, PreamblesOnFirstAppearanceAndSetsAscending) {
-    // The first record has no separating triangles: its triangle vector still carries "0 0",
-    // and the first triangle (in the second record) carries its own "0 0".
-    TetMeshFractureInfo first = makeRecord(0, lumo::Vec3<float>(1, 0, 0), 0.1, 1, 4, {0}, {1}, {});
-    TetMeshFractureInfo second =
+TEST(FractureArchive, TokenLayout) {
+    // A record without separating triangles still carries its vector's "0 0"; the first
+    // triangle carries its own "0 0"; lists keep their order, sets are ascending.
+    const TetMeshFractureInfo first =
+        makeRecord(0, lumo::Vec3<float>(1, 0, 0), 0.1, 1, 4, {0}, {1}, {});
+    const TetMeshFractureInfo second =
         makeRecord(2, lumo::Vec3<float>(0.70710678f, -0.6f, 0), 2, 3, 5, {2}, {3}, {{2, 3, 0}});
-    EXPECT_EQ(save({first, second}),
-              "22 serialization::archive 6 0 0 2 0 "
-              "0 0 0 1 0 0 0.10000000000000001 1 4 1 0 0 1 0 1 1 0 0 1 0 1 0 0 0 0 "
-              "2 0.70710677 -0.60000002 0 2 3 5 1 0 2 1 0 3 1 0 2 1 0 3 1 0 0 0 2 3 0\n");
-    // Lists in their own order, sets ascending.
-    TetMeshFractureInfo r =
-        makeRecord(9, lumo::Vec3<float>(0, 0, 1), -1, 0, 1, {9, 4, 6}, {8, 2}, {});
-    EXPECT_EQ(save({r}),
-              "22 serialization::archive 6 0 0 1 0 0 0 9 0 0 1 -1 0 1 3 0 9 4 6 2 0 8 2 "
-              "3 0 4 6 9 2 0 2 8 0 0 0 0\n");
+    const std::pair<std::vector<TetMeshFractureInfo>, std::string> cases[] = {
+        {{workedExample()}, kWorkedExample},
+        {{}, "22 serialization::archive 6 0 0 0 0\n"},
+        {{first, second},
+         "22 serialization::archive 6 0 0 2 0 "
+         "0 0 0 1 0 0 0.10000000000000001 1 4 1 0 0 1 0 1 1 0 0 1 0 1 0 0 0 0 "
+         "2 0.70710677 -0.60000002 0 2 3 5 1 0 2 1 0 3 1 0 2 1 0 3 1 0 0 0 2 3 0\n"},
+        {{makeRecord(9, lumo::Vec3<float>(0, 0, 1), -1, 0, 1, {9, 4, 6}, {8, 2}, {})},
+         "22 serialization::archive 6 0 0 1 0 0 0 9 0 0 1 -1 0 1 3 0 9 4 6 2 0 8 2 "
+         "3 0 4 6 9 2 0 2 8 0 0 0 0\n"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(save(c.first), c.second);
 }
 
 TEST(FractureArchive, WriteThenReadGivesEqualRecords) {
@@ -117,36 +112,22 @@ TEST(FractureArchive, WriteThenReadGivesEqualRecords) {
                    {3, 1, 2}, {7, 0}, {{3, 7, 2}, {1, 0, 3}}),
         makeRecord(7, lumo::Vec3<float>(-1, 0, 0), -1e-20, 2, 41, {}, {}, {})};
     written[0].separatingEdges.push_back({3, 10, 4});  // not stored
-
-    const std::string text = save(written);
-    std::vector<TetMeshFractureInfo> read = load(text);
+    const testsupport::TempFile file("fractures.txt"), missing("missing.txt");
+    writeFractureFile(file.c_str(), written);
+    EXPECT_EQ(file.read(), save(written));
+    std::vector<TetMeshFractureInfo> read;
+    readFractureFile(file.c_str(), read);
     ASSERT_EQ(read.size(), written.size());
     for (size_t k = 0; k < read.size(); ++k) {
         expectSameStoredFields(written[k], read[k]);
         EXPECT_TRUE(read[k].separatingEdges.empty());
     }
-    EXPECT_EQ(save(read), text);
-}
-
-TEST(FractureArchive, ReadingTakesTheSetsAsStoredAndAnyWhitespace) {
-    // Sets are read from the file, not rebuilt from the lists.
-    std::vector<TetMeshFractureInfo> read = load(
-        "22 serialization::archive 6 0 0 1 0 0 0 5 0 1 0 -0.5 3 10 2 0 5 7 1 0 2 1 0 8 0 0 0 0 0 "
-        "0\n");
-    ASSERT_EQ(read.size(), 1u);
-    EXPECT_EQ(read[0].aboveSet, std::set<int>({8}));
-    EXPECT_TRUE(read[0].belowSet.empty());
-    EXPECT_EQ(read[0].aboveTets, std::vector<int>({5, 7}));
-
-    // Newlines between tokens, one separator before the signature.
-    std::string text = kWorkedExample;
-    for (char& c : text) {
-        if (c == ' ') c = '\n';
-    }
-    text.replace(text.find("serialization") - 1, 1, " ");
-    read = load(text);
-    ASSERT_EQ(read.size(), 1u);
-    expectSameStoredFields(read[0], workedExample());
+    // A missing file and an unwritable path raise the archive library's stream errors.
+    EXPECT_EQ(failureCode([&] { readFractureFile(missing.c_str(), read); }),
+              boost::archive::archive_exception::input_stream_error);
+    EXPECT_TRUE(read.empty());
+    EXPECT_EQ(failureCode([&] { writeFractureFile("/nonexistent-dir/fractures.txt", written); }),
+              boost::archive::archive_exception::output_stream_error);
 }
 
 TEST(FractureArchive, BadHeadersAndClassVersionsAreRejected) {
@@ -208,24 +189,4 @@ TEST(FractureArchive, TruncatedFileKeepsTheCompleteRecords) {
     bad.replace(bad.find("-0.5"), 4, "x0.5");
     EXPECT_EQ(loadFailure(bad, records), boost::archive::archive_exception::input_stream_error);
     EXPECT_TRUE(records.empty());
-}
-
-TEST(FractureArchive, Files) {
-    const testsupport::TempFile file("fractures.txt"), missing("missing.txt");
-    std::vector<TetMeshFractureInfo> written = {workedExample()};
-    writeFractureFile(file.c_str(), written);
-    EXPECT_EQ(file.read(), kWorkedExample);
-
-    std::vector<TetMeshFractureInfo> read(2);
-    readFractureFile(file.c_str(), read);
-    ASSERT_EQ(read.size(), 1u);
-    expectSameStoredFields(read[0], written[0]);
-
-    // A missing file and an unwritable path raise the archive library's stream errors.
-    read.resize(2);
-    EXPECT_EQ(failureCode([&] { readFractureFile(missing.c_str(), read); }),
-              boost::archive::archive_exception::input_stream_error);
-    EXPECT_TRUE(read.empty());
-    EXPECT_EQ(failureCode([&] { writeFractureFile("/nonexistent-dir/fractures.txt", written); }),
-              boost::archive::archive_exception::output_stream_error);
 }

@@ -1,6 +1,7 @@
-// The cutting driver on hand-built crossings of the two-tetrahedron crack: classification of a
-// surface triangle, the split case it gets, the rewritten and appended triangles, the copies
-// each side takes, the links and every printed line.
+// Cutting the bound surface on the two-tetrahedron crack of the test support: cut points of a
+// split context, the driver's classification and split case per surface triangle (rewritten
+// and appended triangles, the copies each side takes, every printed line) and the crack-front
+// linking and capping.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,23 +21,11 @@ const double kBindTol = 1e-5;
 
 typedef std::array<int, 3> Corners;
 
-Corners cornersOf(const Mesh::Tri& t) {
-    return Corners{t.vi[0], t.vi[1], t.vi[2]};
-}
-
 // Corners of every surface triangle, in order.
 std::vector<Corners> allCorners(const Crack& c) {
     std::vector<Corners> all;
-    for (const Mesh::Tri& t : c.surface.tris) all.push_back(cornersOf(t));
+    for (const Mesh::Tri& t : c.surface.tris) all.push_back(Corners{t.vi[0], t.vi[1], t.vi[2]});
     return all;
-}
-
-// Binding tetrahedra of the surface vertices from `first` on.
-std::vector<int> tetsFrom(const Crack& c, size_t first) {
-    std::vector<int> tets;
-    for (size_t v = first; v < c.surface.bindings.size(); ++v)
-        tets.push_back(c.surface.bindings[v].tet);
-    return tets;
 }
 
 // Cuts the surface along the crack's record and returns what the driver printed.
@@ -80,7 +69,9 @@ void expectCut(const char* what, const V3& a, const V3& b, const V3& c, std::vec
     }
     EXPECT_EQ(cut(k), out);
     EXPECT_EQ(allCorners(k), corners);
-    EXPECT_EQ(tetsFrom(k, 0), allTets);
+    std::vector<int> bound;
+    for (const TetBoundMesh::TetBinding& b : k.surface.bindings) bound.push_back(b.tet);
+    EXPECT_EQ(bound, allTets);
     if (k.surface.restVert.size() > 3) {
         EXPECT_TRUE(k.surface.restVert[3] == at3);
     }
@@ -147,12 +138,15 @@ TEST(SplitCases, DriverClassifiesAndCutsEachPattern) {
               V3(1.5f, 1, 0));
 }
 
-TEST(SplitCases, UnknownPatternsAreMarkedByDebugPoints) {
-    Crack c;
-    c.addTriangle(V3(1, 1, 0), V3(2, 1, 0), V3(1, 2, 0));
-    cut(c);
-    EXPECT_TRUE(c.surface.debugPoints == (std::vector<V3>{V3(1, 1, 0), V3(2, 1, 0), V3(1, 2, 0)}));
-}
+// A context on the crack's record with its separating triangle current.
+struct CrackContext : Crack {
+    SplitContext ctx;
+    CrackContext() : ctx(surface, record) {}
+    void makeCurrent() {
+        TriangleIndices idx(2, 0, 1);
+        ctx.setSeparatingTriangle(record.separatingTriangles[0], idx, Triangle(tm->restVert, idx));
+    }
+};
 
 // A triangle (1, 1, z0), (2, 1, z1), (1, 2, z2) over vertices 0, 1, 2, with normal index 7 at
 // corner 0, and a context with the crack's separating triangle current, for calling the split
@@ -177,26 +171,16 @@ TEST(SplitCases, TwoEdgePointsCutOffTheCornerBetweenThemAndReportSideConflicts) 
         std::vector<Corners> corners;
         bool forward;  // link P1 -> P2 (else P2 -> P1)
     } cases[] = {
+        // clang-format off
         {V3(-1, 1, 1), 0, 1, "Down conflict 0\n", {{0, 3, 5}, {0, 5, 2}, {4, 1, 6}}, false},
-        {V3(-1, 1, 1),
-         1,
-         2,
-         "Down conflict 0\nDown conflict 1\n",
-         {{1, 4, 6}, {1, 6, 0}, {3, 2, 5}},
+        {V3(-1, 1, 1), 1, 2, "Down conflict 0\nDown conflict 1\n", {{1, 4, 6}, {1, 6, 0}, {3, 2, 5}},
          true},
         {V3(-1, 1, 1), 0, 2, "", {{0, 3, 5}, {4, 1, 2}, {4, 2, 6}}, false},
-        {V3(1, 1, 1),
-         0,
-         2,
-         "Down conflict 2\nDown conflict 3\n",
-         {{0, 4, 6}, {3, 1, 2}, {3, 2, 5}},
+        {V3(1, 1, 1), 0, 2, "Down conflict 2\nDown conflict 3\n", {{0, 4, 6}, {3, 1, 2}, {3, 2, 5}},
          true},
-        {V3(1, -1, 1),
-         0,
-         2,
-         "Down conflict 3\nDown conflict 4\n",
-         {{0, 4, 6}, {3, 1, 2}, {3, 2, 5}},
+        {V3(1, -1, 1), 0, 2, "Down conflict 3\nDown conflict 4\n", {{0, 4, 6}, {3, 1, 2}, {3, 2, 5}},
          true},
+        // clang-format on
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(&k - cases);
@@ -220,16 +204,6 @@ TEST(SplitCases, OneEdgeOneFaceWithAgreeingSidesIsReportedAndCutAllTheSame) {
               "splitOneEdge, edge: 3 4,  Face: 5, 6\nInconsistent downs.\n");
     EXPECT_EQ(allCorners(c), (std::vector<Corners>{{0, 4, 6}, {3, 1, 5}, {1, 2, 5}, {2, 0, 5}}));
     EXPECT_EQ(c.ctx.splitVerts[0].next, 1);  // up(corner 0): edge point -> face point
-}
-
-TEST(SplitCases, SingleEdgeGivesEachSideItsOwnCopyOfAnOpenPoint) {
-    // A plain edge point (two copies, 3 above / 4 below) on edge 0; corner 1 lies below.
-    Direct c(V3(-1, 1, 1));
-    EdgePoint ep = c.edge(0);
-    EXPECT_EQ(captureStdout([&] { c.ctx.splitSingleEdge(0, ep, 0); }), "");
-    EXPECT_EQ(allCorners(c), (std::vector<Corners>{{4, 1, 2}, {0, 3, 2}}));
-    EXPECT_EQ(c.ctx.splitTris, (std::set<int>{0, 1}));
-    EXPECT_EQ(c.ctx.splitVerts[0].next, -1);
 }
 
 TEST(SplitCases, FacePointsNearTheTrianglesOwnPointsAreDropped) {
@@ -277,6 +251,83 @@ TEST(SplitCases, OrientationDiagnostics) {
     EXPECT_EQ(cut(d),
               "Tet below is on the wrong side!\nhist: =  0 0 0 0 0 0 0 0 0\n"
               "partial: =  0 0 0 0\n");
+}
+
+// ---- crack front: linking and capping ----
+
+// A context with n plain cut points (first i, second n + i) at the given rest positions.
+struct PointsContext : CrackContext {
+    explicit PointsContext(const std::vector<V3>& where) {
+        makeCurrent();
+        int n = int(where.size());
+        for (int i = 0; i < n; ++i) addVertex(where[i], 0);
+        for (int i = 0; i < n; ++i) addVertex(where[i], 1);
+        for (int i = 0; i < n; ++i) {
+            ctx.splitVerts.push_back(SplitVertex{i, n + i, -1});
+            ctx.splitVertMap[i] = ctx.splitVertMap[n + i] = i;
+        }
+    }
+    std::vector<int> nexts() const {
+        std::vector<int> all;
+        for (const SplitVertex& v : ctx.splitVerts) all.push_back(v.next);
+        return all;
+    }
+};
+
+TEST(CrackFront, ClosedChainGetsTwoCapsOfOppositeWinding) {
+    PointsContext c({V3(1, 1, 0), V3(2, 1, 0), V3(2, 2, 0), V3(1.5f, 2.5f, 0), V3(1, 2, 0)});
+    for (int i = 0; i < 5; ++i) c.ctx.splitVerts[i].next = (i + 1) % 5;
+    EXPECT_EQ(captureStdout([&] { c.ctx.findPath(); }),
+              "Path length: 5 is loop: 1\n0 1 2 3 4 \n5 6 7 8 9 \n");
+    // 2 (n - 2) caps: a fan over the first copies, one of opposite winding over the second.
+    const int caps[6][3] = {{0, 1, 2}, {0, 2, 3}, {0, 3, 4}, {5, 7, 6}, {5, 8, 7}, {5, 9, 8}};
+    ASSERT_EQ(c.surface.tris.size(), 6u);
+    EXPECT_EQ(c.ctx.newTris, (std::set<int>{0, 1, 2, 3, 4, 5}));
+    for (int k = 0; k < 6; ++k) {
+        for (int j = 0; j < 3; ++j) {
+            EXPECT_EQ(c.surface.tris[k].vi[j], caps[k][j]);
+            EXPECT_EQ(c.surface.tris[k].ni[j] + c.surface.tris[k].tci[j], 0);
+        }
+    }
+    // Clearing the links leaves only single-point paths.
+    c.ctx.clearNext();
+    std::string ones;
+    for (int i = 0; i < 5; ++i) ones += "Path length: 1 is loop: 0\n";
+    EXPECT_EQ(captureStdout([&] { c.ctx.findPath(); }), ones);
+}
+
+TEST(CrackFront, ShortLoopsAndOpenPaths) {
+    PointsContext c({V3(1, 1, 0), V3(2, 1, 0), V3(2, 2, 0), V3(3, 0.5f, 0)});
+    // A loop of length 1, one of length 2, and a path running into it: not a loop.
+    for (int i = 0; i < 4; ++i) c.ctx.splitVerts[i].next = std::vector<int>{0, 2, 1, 1}[i];
+    EXPECT_EQ(captureStdout([&] { c.ctx.findPath(); }),
+              "Path length: 1 is loop: 1\n0 \n4 \n"
+              "Path length: 2 is loop: 1\n1 2 \n5 6 \n"
+              "Path length: 1 is loop: 0\n");
+    EXPECT_TRUE(c.surface.tris.empty());
+}
+
+TEST(CrackFront, InsideCornersAndCrossingsLinkAlongEdges) {
+    // No crossings: edge 1 (0 -> 1) has both corners inside and is linked; edges 0 (2 -> 0)
+    // and 2 (1 -> 2) have one inside corner each, left alone. Vertex 5 has no flag.
+    PointsContext corners({});
+    corners.surface.insideFlags = {true, true, false, false, false};
+    EXPECT_EQ(captureStdout([&] { corners.ctx.fixFacePoints(); }), "linnking 0 - 1\n");
+    EXPECT_EQ(corners.nexts(), (std::vector<int>{1, -1}));
+    const SplitVertex& split = corners.ctx.splitVerts[0];
+    EXPECT_NE(split.first, split.second);  // the split vertex opens
+    EXPECT_EQ(corners.ctx.tetVertMap.at(5), 0);
+    EXPECT_EQ(corners.ctx.splitVerts[1].first, corners.ctx.splitVerts[1].second);
+
+    // Two crossings of edge 1 (y = 0) at x = 3 and x = 1 (listed in that order), one near no
+    // edge, one on edge 2 (x + y = 4) at (3, 1, 0) and one on edge 0 (x = 0) at (0, 2, 0).
+    // Corner points: 0 -> 5 (made for edge 0, whose end it is), 1 -> 6.
+    PointsContext c({V3(3, 0, 0), V3(1, 0, 0), V3(1, 1, 0), V3(3, 1, 0), V3(0, 2, 0)});
+    c.surface.insideFlags = {true, true, false, false, false};
+    EXPECT_EQ(captureStdout([&] { c.ctx.fixFacePoints(); }),
+              "0 is on edge 1\n1 is on edge 1\n3 is on edge 2\n4 is on edge 0\n"
+              "linnking 4 - 5\nlinnking 5 - 1\nlinnking 0 - 6\nlinnking 6 - 3\n");
+    EXPECT_EQ(c.nexts(), (std::vector<int>{6, -1, -1, -1, 5, 1, 3}));
 }
 
 }  // namespace

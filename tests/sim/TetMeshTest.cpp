@@ -14,7 +14,6 @@
 #include "tests/support/TempFile.h"
 #include "tests/support/sim/TetMeshes.h"
 
-using lumo::Matrix;
 using lumo::Vec4;
 typedef lumo::Vec3<float> V3;
 using namespace tetmeshes;
@@ -36,30 +35,6 @@ const char* kOneTet =
     "v 0 0 0\nv 0 1 0\nv 1 0 0\nv 0 0 1\n"
     "f 1 2 3\nf 2 1 4\nf 3 2 4\nf 1 3 4\n";
 
-std::vector<V3> sorted(std::vector<V3> v) {
-    std::sort(v.begin(), v.end(), [](const V3& a, const V3& b) {
-        return std::make_tuple(a.x, a.y, a.z) < std::make_tuple(b.x, b.y, b.z);
-    });
-    return v;
-}
-
-// Every element as the sorted list of its corner positions; the list of those, sorted.
-std::vector<std::vector<V3>> elementCorners(const TetMesh& m) {
-    std::vector<std::vector<V3>> out;
-    for (const Tetrahedron& t : m.tets) {
-        std::vector<V3> c;
-        for (int k = 0; k < 4; ++k) c.push_back(m.vert[t.verts[k]]);
-        out.push_back(sorted(c));
-    }
-    std::sort(out.begin(), out.end(), [](const std::vector<V3>& a, const std::vector<V3>& b) {
-        return std::lexicographical_compare(
-            a.begin(), a.end(), b.begin(), b.end(), [](const V3& p, const V3& q) {
-                return std::make_tuple(p.x, p.y, p.z) < std::make_tuple(q.x, q.y, q.z);
-            });
-    });
-    return out;
-}
-
 }  // namespace
 
 TEST(TetMeshTest, OneTetrahedronFromItsFourFaces) {
@@ -67,19 +42,15 @@ TEST(TetMeshTest, OneTetrahedronFromItsFourFaces) {
     m.youngsModulus = 1000;
     m.poissonRatio = 0.3;
     TetMesh mesh(m);
-    EXPECT_EQ(mesh.fractureThreshold, 1000.0);
     std::string path;
     std::string out = load(mesh, kOneTet, &path);
     // The surface reader's own lines come between the first line and the last two.
     EXPECT_EQ(out.find("loading obj: " + path + "\n"), 0u) << out;
-    const std::string tail = "\nThere are 1 tets\nremoved 4/4\n";
-    ASSERT_GE(out.size(), tail.size());
-    EXPECT_EQ(out.substr(out.size() - tail.size()), tail) << out;
+    EXPECT_EQ(out.substr(out.size() - 30), "\nThere are 1 tets\nremoved 4/4\n") << out;
     ASSERT_EQ(mesh.tets.size(), 1u);
     const Tetrahedron& t = mesh.tets[0];
     // From face (1, 2, 3) with fourth vertex 4 (0-based 0, 1, 2, 3): slots a, c, d, b.
     EXPECT_EQ(std::vector<int>(t.verts, t.verts + 4), (std::vector<int>{0, 2, 3, 1}));
-    EXPECT_NEAR(t.volume, 1.0 / 6.0, 1e-7);
     EXPECT_NEAR(t.normals[0].y, -1.0, 1e-6);
     EXPECT_NEAR(t.E(4, 4), 1000 / 2.6, 1e-9);  // the mesh's material, not the default
     EXPECT_TRUE(mesh.tris.empty());
@@ -87,23 +58,13 @@ TEST(TetMeshTest, OneTetrahedronFromItsFourFaces) {
 
     TetMesh none((Tetrahedron::Material()));
     out = captureStdout([&] { EXPECT_EQ(none.loadobj("/nonexistent/dir/none.obj"), 0); });
-    EXPECT_EQ(out.find("loading obj: /nonexistent/dir/none.obj\n"), 0u) << out;
     EXPECT_NE(out.find("There are 0 tets\nremoved 0/0\n"), std::string::npos) << out;
     EXPECT_TRUE(none.tets.empty() && none.vert.empty());
 }
 
 TEST(TetMeshTest, ElementSearchCases) {
-    // Two tetrahedra sharing a face listed twice with opposite windings; the first element
-    // comes from the first face line (0, 1, 2) with fourth vertex 3.
-    TetMesh two((Tetrahedron::Material()));
-    EXPECT_NE(load(two, objText(twoTets(), true)).find("There are 2 tets\n"), std::string::npos);
-    ASSERT_EQ(two.tets.size(), 2u);
-    EXPECT_EQ(std::vector<int>(two.tets[0].verts, two.tets[0].verts + 4),
-              (std::vector<int>{0, 2, 3, 1}));
-    EXPECT_TRUE(two.tets[1].containsVertex(4));
-    EXPECT_GT(two.tets[1].volume, 0);
-
     const std::pair<std::string, size_t> cases[] = {
+        {objText(twoTets(), true), 2},  // the shared face listed twice, opposite windings
         {std::string(kOneTet) + "f 1 2 3\nf 2 1 4\nf 3 2 4\nf 1 3 4\n", 1},  // faces listed twice
         {"v 0 0 0\nv 0 1 0\nv 1 0 0\nv 0 0 1\nf 1 3 2\nf 1 2 4\nf 2 3 4\nf 1 4 3\n", 0},  // inward
         {"v 0 0 0\nv 1 0 0\nv 2 0 0\nv 0 0 1\nf 1 2 3\nf 2 1 4\nf 3 2 4\nf 1 3 4\n", 0},  // flat
@@ -112,6 +73,7 @@ TEST(TetMeshTest, ElementSearchCases) {
         TetMesh mesh((Tetrahedron::Material()));
         load(mesh, c.first);
         EXPECT_EQ(mesh.tets.size(), c.second) << c.first;
+        for (const Tetrahedron& t : mesh.tets) EXPECT_GT(t.volume, 0);
     }
 }
 
@@ -128,44 +90,16 @@ TEST(TetMeshTest, FaceIndicesOutsideTheVerticesAreIgnored) {
     EXPECT_EQ(mesh.tets.size(), 1u);
 }
 
-TEST(TetMeshTest, MergeDistances) {
-    // Two tetrahedra with their own vertex lines: the three shared corners appear twice. One
-    // copy (the second corner of the second element) is moved by 0.5e-5 (merged) or 2e-5 (kept
-    // apart).
-    for (double offset : {0.5e-5, 2e-5}) {
-        TetList two = twoTets(), separate;
-        for (const auto& t : two.tets) {
-            std::array<int, 4> own;
-            for (int k = 0; k < 4; ++k) {
-                own[k] = int(separate.verts.size());
-                separate.verts.push_back(two.verts[t[k]]);
-            }
-            separate.tets.push_back(own);
-        }
-        separate.verts[5].x += float(offset);
-        TetMesh mesh((Tetrahedron::Material()));
-        std::string out = load(mesh, objText(separate, true));
-        ASSERT_EQ(mesh.tets.size(), 2u);
-        bool merged = offset < 1e-5;
-        EXPECT_NE(out.find(merged ? "removed 5/8\n" : "removed 6/8\n"), std::string::npos) << out;
-        // Merged copies give both elements the earlier vertex's new index.
-        int shared = 0;
-        for (int k = 0; k < 4; ++k) shared += mesh.tets[1].containsVertex(mesh.tets[0].verts[k]);
-        EXPECT_EQ(shared, merged ? 3 : 2);
-    }
-}
-
 TEST(TetMeshTest, RemoveDuplicateVertMatchesTheSequentialSearch) {
     // Clustered random points (seeded) around a few centres, some closer than 1e-5.
     std::mt19937 rng(12345);
     std::uniform_real_distribution<float> centre(-3, 3), jitter(-1.2e-5f, 1.2e-5f);
     std::vector<V3> pts;
-    for (int c = 0; c < 60; ++c) {
+    for (int c = 0; c < 12; ++c) {
         V3 o(centre(rng), centre(rng), centre(rng));
-        for (int k = 0; k < 6; ++k) pts.push_back(o + V3(jitter(rng), jitter(rng), jitter(rng)));
+        for (int k = 0; k < 4; ++k) pts.push_back(o + V3(jitter(rng), jitter(rng), jitter(rng)));
     }
     std::shuffle(pts.begin(), pts.end(), rng);
-
     // The plain quadratic search: first kept vertex strictly closer than 1e-5.
     std::vector<V3> kept;
     std::vector<int> remap;
@@ -180,7 +114,6 @@ TEST(TetMeshTest, RemoveDuplicateVertMatchesTheSequentialSearch) {
         remap.push_back(found);
     }
     ASSERT_LT(kept.size(), pts.size());  // the data does contain merges
-
     TetMesh mesh((Tetrahedron::Material()));
     mesh.vert = mesh.restVert = pts;
     for (V3& p : mesh.restVert) p.y += 100;  // rest positions follow the kept vertices
@@ -192,10 +125,8 @@ TEST(TetMeshTest, RemoveDuplicateVertMatchesTheSequentialSearch) {
               "removed " + std::to_string(kept.size()) + "/" + std::to_string(n) + "\n");
     ASSERT_EQ(mesh.vert, kept);
     for (size_t k = 0; k < kept.size(); ++k) EXPECT_EQ(mesh.restVert[k].y, kept[k].y + 100.0f);
-    EXPECT_EQ(std::vector<int>(mesh.tets[0].verts, mesh.tets[0].verts + 4),
-              (std::vector<int>{remap[0], remap[n / 2], remap[7], remap[n - 1]}));
-    EXPECT_EQ(mesh.tris[0].vi[0], remap[n - 2]);
-    EXPECT_EQ(mesh.tris[0].vi[2], remap[5]);
+    EXPECT_EQ(mesh.tets[0].verts[1] * 1000 + mesh.tris[0].vi[0],
+              remap[n / 2] * 1000 + remap[n - 2]);
 }
 
 TEST(TetMeshTest, SharedAndSeparateVertexLinesGiveTheSameElements) {
@@ -206,79 +137,28 @@ TEST(TetMeshTest, SharedAndSeparateVertexLinesGiveTheSameElements) {
         boost::shared_ptr<TetMesh> separate = loadMesh(list, false);
         ASSERT_EQ(shared->tets.size(), list.tets.size());
         ASSERT_EQ(separate->tets.size(), list.tets.size());
-        double total = 0, expected = 0;
-        for (const Tetrahedron& t : shared->tets) total += t.volume;
-        for (const Tetrahedron& t : separate->tets) EXPECT_GT(t.volume, 0);
-        for (const auto& t : list.tets) {
-            Tetrahedron e(t[0], t[1], t[2], t[3]);
-            e.updateVolume(list.verts);
-            expected += e.volume;
-        }
-        // Volumes are all positive (they add up to the solid's) and the meshes agree.
-        EXPECT_NEAR(total, expected, 1e-5);
-        EXPECT_EQ(sorted(shared->vert), sorted(separate->vert));
-        EXPECT_EQ(elementCorners(*shared), elementCorners(*separate));
+        EXPECT_EQ(separate->vert.size(), list.verts.size());  // every copy merged
+        for (size_t t = 0; t < list.tets.size(); ++t)
+            EXPECT_NEAR(separate->tets[t].volume, shared->tets[t].volume, 1e-7);
     }
 }
 
-TEST(TetMeshTest, VectorsAdjacencyAndCoordinates) {
-    boost::shared_ptr<TetMesh> one = makeMesh(oneTet());
-    for (const std::set<int>& s : one->getVertexAdjacency())
-        EXPECT_EQ(s, (std::set<int>{0, 1, 2, 3}));
-    Matrix M = one->getMassMatrix(), C = one->getDampingMatrix();
-    ASSERT_EQ(M.m * 10 + M.n, 121);
-    for (int r = 0; r < 12; ++r) EXPECT_EQ(M[r] * 10 + C[r], 105.0);
-    one->velocities[2] = V3(1, 2, 3);
-    EXPECT_EQ(one->getCombinedVertVector()[3 * 2 + 0], 1.0);  // vertex 2 = (1, 0, 0)
-    EXPECT_EQ(one->getCombinedVelocityVector()[7], 2.0);
-    Matrix empty = TetMesh(Tetrahedron::Material()).getMassMatrix();
-    EXPECT_EQ(empty.m * 10 + empty.n, 1);
-
-    boost::shared_ptr<TetMesh> mesh = makeMesh(twoTets());
-    V3 p(0.3f, 0.2f, 0.1f);
-    Vec4<float> b = mesh->getBaryCoordinates(0, p);
-    // Float weights of unit-sized elements: a few ulps.
-    EXPECT_NEAR(b[0] + b[1] + b[2] + b[3], 1.0, 1e-6);
-    V3 q = mesh->getWorldCoordinates(0, b);
-    for (int c = 0; c < 3; ++c) EXPECT_NEAR(q[c], p[c], 1e-6);
-    Vec4<float> out = mesh->getBaryCoordinates(0, V3(2, 2, 2));  // unclamped outside
-    EXPECT_LT(std::min(std::min(out[0], out[1]), std::min(out[2], out[3])), 0);
-    for (V3& v : mesh->vert) v += V3(5, 0, 0);  // rest coordinates ignore the current pose
-    Vec4<float> rest = mesh->getRestBaryCoordinates(0, p);
-    for (int k = 0; k < 4; ++k) EXPECT_NEAR(rest[k], b[k], 1e-6);
-    EXPECT_EQ(mesh->getTetrahedronContaining(2), (std::vector<int>{0, 1}));
-    EXPECT_TRUE(mesh->getTetrahedronContaining(9).empty());
-}
-
-TEST(TetMeshTest, ClosestTetrahedron) {
+TEST(TetMeshTest, ClosestTetrahedronEqualsTheFullScan) {
     TetMesh empty((Tetrahedron::Material()));
     EXPECT_EQ(captureStdout([&] { EXPECT_EQ(empty.getClosestTetrahedron(V3(1, 2, 3), true), 0); }),
               "bestDist: 10000000000.000000\n");
-
-    // Two copies of one tetrahedron: equally near, the lower index wins.
-    TetList list = oneTet();
-    list.tets.push_back(list.tets[0]);
-    boost::shared_ptr<TetMesh> mesh = makeMesh(list);
     EXPECT_EQ(captureStdout(
-                  [&] { EXPECT_EQ(mesh->getClosestTetrahedron(V3(0.2f, 0.2f, 0.2f), true), 0); }),
-              "0 0.000000 (10000000000.000000)\n"
-              "1 0.000000 (0.000000)\n"
-              "bestDist: 0.000000\n");
-}
-
-TEST(TetMeshTest, ClosestTetrahedronEqualsTheFullScan) {
+                  [&] { makeMesh(oneTet())->getClosestTetrahedron(V3(0.2f, 0.2f, 0.2f), true); }),
+              "0 0.000000 (10000000000.000000)\nbestDist: 0.000000\n");
     // Jiggled grid (seeded), queried at random points inside and around it, at vertices and on
     // faces: index and printed text must equal those of scanning every element.
     std::mt19937 rng(99);
     std::uniform_real_distribution<float> jiggle(-0.15f, 0.15f), around(-1.5f, 4.5f);
     boost::shared_ptr<TetMesh> mesh = makeMesh(gridCube(3, false));
     for (V3& p : mesh->vert) p += V3(jiggle(rng), jiggle(rng), jiggle(rng));
-    std::vector<V3> queries;
-    for (int k = 0; k < 40; ++k) queries.push_back(V3(around(rng), around(rng), around(rng)));
-    for (int k = 0; k < 5; ++k) {
-        queries.push_back(mesh->vert[(k * 13) % mesh->vert.size()]);
-        queries.push_back(mesh->getWorldCoordinates(k * 17, Vec4<float>(0.5f, 0.3f, 0.2f, 0)));
-    }
+    std::vector<V3> queries = {mesh->vert[13],
+                               mesh->getWorldCoordinates(17, Vec4<float>(0.5f, 0.3f, 0.2f, 0))};
+    for (int k = 0; k < 8; ++k) queries.push_back(V3(around(rng), around(rng), around(rng)));
     for (const V3& p : queries) {
         double best = 1e10;
         int index = 0;

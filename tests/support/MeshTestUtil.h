@@ -3,7 +3,7 @@
 #pragma once
 
 #include <array>
-#include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,39 +24,23 @@ inline Mesh mesh(const std::vector<V>& verts, const std::vector<std::array<int, 
 // The faces as "quad v/t v/t v/t v/t, tri v/t v/t v/t" (quads first; 0-based vertex and
 // texture indices), with "!" after a corner whose normal index is not its vertex index.
 inline std::string faceList(const Mesh& m) {
-    std::string r;
-    auto corner = [&](int v, int t, int n) {
-        r += " " + std::to_string(v) + "/" + std::to_string(t) + (n == v ? "" : "!");
+    std::ostringstream r;
+    auto face = [&](const char* name, const int* vi, const int* tci, const int* ni, int n) {
+        r << (r.tellp() > 0 ? ", " : "") << name;
+        for (int k = 0; k < n; ++k)
+            r << " " << vi[k] << "/" << tci[k] << (ni[k] == vi[k] ? "" : "!");
     };
-    for (const Mesh::Face& f : m.faces) {
-        r += r.empty() ? "quad" : ", quad";
-        for (int k = 0; k < 4; ++k) corner(f.vi[k], f.tci[k], f.ni[k]);
-    }
-    for (const Mesh::Tri& t : m.tris) {
-        r += r.empty() ? "tri" : ", tri";
-        for (int k = 0; k < 3; ++k) corner(t.vi[k], t.tci[k], t.ni[k]);
-    }
-    return r;
+    for (const Mesh::Face& f : m.faces) face("quad", f.vi, f.tci, f.ni, 4);
+    for (const Mesh::Tri& t : m.tris) face("tri", t.vi, t.tci, t.ni, 3);
+    return r.str();
 }
 
-// The triangles' vertex indices as "a b c, a b c".
-inline std::string triList(const Mesh& m) {
-    std::string r;
-    for (const Mesh::Tri& t : m.tris)
-        r += (r.empty() ? "" : ", ") + std::to_string(t.vi[0]) + " " + std::to_string(t.vi[1]) +
-             " " + std::to_string(t.vi[2]);
-    return r;
-}
-
-// A weight list as "bone:weight bone:weight" with "%g" weights (6 significant digits).
+// A weight list as "bone:weight bone:weight", weights to 6 significant digits.
 inline std::string weightList(const std::vector<Mesh::bone_weight_t>& list) {
-    std::string r;
-    char buf[32];
-    for (const Mesh::bone_weight_t& w : list) {
-        std::snprintf(buf, sizeof buf, "%s%d:%g", r.empty() ? "" : " ", int(w.bone), w.weight);
-        r += buf;
-    }
-    return r;
+    std::ostringstream r;
+    for (const Mesh::bone_weight_t& w : list)
+        r << (r.tellp() > 0 ? " " : "") << int(w.bone) << ":" << w.weight;
+    return r.str();
 }
 
 }  // namespace meshtest

@@ -20,20 +20,11 @@ Crack::Crack() {
     list.tets.push_back({5, 2, 1, 4});
     tm = tetmeshes::makeMesh(list);
 
-    record.tet = 0;
-    record.normal = V3(0, 0, 1);
-    record.offset = 0;
-    record.vertex = 0;
-    record.newVertex = 5;
-    record.aboveTets = {0};
-    record.belowTets = {1};
-    record.aboveSet = {0};
-    record.belowSet = {1};
-    TetMeshFractureInfo::SeparatingTriangle st;
-    st.aboveTet = 0;
-    st.belowTet = 1;
-    st.face = 1;
-    record.separatingTriangles.push_back(st);
+    record.tet = 0, record.normal = V3(0, 0, 1), record.offset = 0;
+    record.vertex = 0, record.newVertex = 5;
+    record.aboveTets = {0}, record.belowTets = {1};
+    record.aboveSet = {0}, record.belowSet = {1};
+    record.separatingTriangles.push_back({0, 1, 1});  // above 0, below 1, face 1
 
     surface.tetMesh = tm;
     surface.tvert.push_back(V3(0, 0, 1));
@@ -87,22 +78,19 @@ void makeBoxSurface(Mesh& mesh, const V3& lo, const V3& hi, int n, bool quads) {
             if (at == 0) std::swap(u, w);
             for (int i = 0; i < n; ++i) {
                 for (int j = 0; j < n; ++j) {
-                    std::array<int, 3> g00, g10, g11, g01;
-                    g00[axis] = g10[axis] = g11[axis] = g01[axis] = at;
-                    g00[u] = i, g00[w] = j;
-                    g10[u] = i + 1, g10[w] = j;
-                    g11[u] = i + 1, g11[w] = j + 1;
-                    g01[u] = i, g01[w] = j + 1;
-                    int a = vertexAt(g00), b = vertexAt(g10), c = vertexAt(g11), d = vertexAt(g01);
+                    auto corner = [&](int du, int dw) {
+                        std::array<int, 3> g;
+                        g[axis] = at, g[u] = i + du, g[w] = j + dw;
+                        return vertexAt(g);
+                    };
+                    int a = corner(0, 0), b = corner(1, 0), c = corner(1, 1), d = corner(0, 1);
                     if (quads) {
                         mesh.faces.push_back(Mesh::Face{{a, b, c, d}, {0, 0, 0, 0}, {0, 0, 0, 0}});
                         continue;
                     }
-                    Mesh::Tri t1, t2;
-                    t1.vi[0] = a, t1.vi[1] = b, t1.vi[2] = c;
-                    t2.vi[0] = a, t2.vi[1] = c, t2.vi[2] = d;
-                    mesh.tris.push_back(t1);
-                    mesh.tris.push_back(t2);
+                    int t1[3] = {a, b, c}, t2[3] = {a, c, d}, zero[3] = {0, 0, 0};
+                    mesh.tris.push_back(Mesh::Tri(t1, zero, zero));
+                    mesh.tris.push_back(Mesh::Tri(t2, zero, zero));
                 }
             }
         }

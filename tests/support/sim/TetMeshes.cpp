@@ -83,15 +83,6 @@ void addSixCell(TetList& l, Index idx) {
 
 }  // namespace
 
-TetList cubeOfFive(Vec3<float> origin) {
-    TetList l;
-    for (int k = 0; k < 8; ++k)
-        l.verts.push_back(origin +
-                          Vec3<float>(float(k & 1), float((k >> 1) & 1), float((k >> 2) & 1)));
-    addFiveCell(l, 0, 0, 0, [](int dx, int dy, int dz) { return dx + 2 * dy + 4 * dz; });
-    return l;
-}
-
 TetList beam(int n, Vec3<float> origin) {
     TetList l;
     for (int X = 0; X <= n; ++X)
@@ -122,30 +113,26 @@ TetList gridCube(int cells, bool sixPerCell) {
     return l;
 }
 
-std::array<std::array<int, 3>, 4> outwardFaces(const std::array<int, 4>& t) {
-    return {{{t[0], t[1], t[2]}, {t[1], t[0], t[3]}, {t[2], t[1], t[3]}, {t[0], t[2], t[3]}}};
-}
-
 std::string objText(const TetList& list, bool sharedVertexLines) {
     std::ostringstream os;
     os.precision(9);
     auto vline = [&](const Vec3<float>& p) {
         os << "v " << p.x << " " << p.y << " " << p.z << "\n";
     };
-    if (sharedVertexLines) {
+    if (sharedVertexLines)
         for (const Vec3<float>& p : list.verts) vline(p);
-        for (const auto& t : list.tets)
-            for (const auto& f : outwardFaces(t))
-                os << "f " << f[0] + 1 << " " << f[1] + 1 << " " << f[2] + 1 << "\n";
-    } else {
-        int base = 0;
-        for (const auto& t : list.tets) {
-            for (int k = 0; k < 4; ++k) vline(list.verts[t[k]]);
-            std::array<int, 4> local{base, base + 1, base + 2, base + 3};
-            for (const auto& f : outwardFaces(local))
-                os << "f " << f[0] + 1 << " " << f[1] + 1 << " " << f[2] + 1 << "\n";
-            base += 4;
+    int base = 1;  // with separate lines, the first of the tetrahedron's own four "v" lines
+    for (const auto& t : list.tets) {
+        int v[4];
+        for (int k = 0; k < 4; ++k) {
+            v[k] = sharedVertexLines ? t[k] + 1 : base + k;
+            if (!sharedVertexLines) vline(list.verts[t[k]]);
         }
+        base += 4;
+        // Outward faces (a, b, c), (b, a, d), (c, b, d), (a, c, d).
+        const int f[4][3] = {{0, 1, 2}, {1, 0, 3}, {2, 1, 3}, {0, 2, 3}};
+        for (const auto& face : f)
+            os << "f " << v[face[0]] << " " << v[face[1]] << " " << v[face[2]] << "\n";
     }
     return os.str();
 }
@@ -171,6 +158,35 @@ boost::shared_ptr<TetMesh> loadMesh(const TetList& list, bool sharedVertexLines,
     const testsupport::TempFile file("tets.obj", objText(list, sharedVertexLines));
     testsupport::captureStdout([&] { mesh->loadobj(file.c_str()); });
     return mesh;
+}
+
+TetList octahedronStar() {
+    TetList list;
+    list.verts = {{0, 0, 0}, {1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
+    for (int a = 0; a < 2; ++a) {
+        for (int b = 0; b < 2; ++b) {
+            for (int c = 0; c < 2; ++c) {
+                list.tets.push_back(orient(list.verts, {0, 1 + a, 3 + b, 5 + c}));
+            }
+        }
+    }
+    return list;
+}
+
+std::vector<lumo::Matrix> identityRotations(size_t count) {
+    std::vector<lumo::Matrix> rotations;
+    for (size_t k = 0; k < count; ++k) rotations.push_back(lumo::Matrix::eye(12));
+    return rotations;
+}
+
+lumo::Matrix quarterTurnAboutZ() {
+    lumo::Matrix R = lumo::Matrix::zeros(12, 12);
+    for (int k = 0; k < 12; k += 3) {
+        R(k, k + 1) = -1;
+        R(k + 1, k) = 1;
+        R(k + 2, k + 2) = 1;
+    }
+    return R;
 }
 
 }  // namespace tetmeshes

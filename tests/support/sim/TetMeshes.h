@@ -1,6 +1,6 @@
 // Small tetrahedral meshes built in code for the simulation tests: one tetrahedron, two sharing
-// a face, a cube of five, a beam of cubes and a cube cut into a grid of cells; as in-memory
-// TetMesh objects or as OBJ files of tetrahedron faces.
+// a face, a cube of five, a beam of cubes, a cube cut into a grid of cells and a star of eight;
+// as in-memory TetMesh objects or as OBJ files of tetrahedron faces.
 #pragma once
 
 #include <array>
@@ -9,54 +9,55 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include "numerics/matrix.h"
 #include "numerics/vec3.h"
 #include "sim/TetMesh.h"
 
 namespace tetmeshes {
 
-// Positions plus tetrahedra. Each tetrahedron (a, b, c, d) lists an outward-wound face
-// (a, b, c) (counter-clockwise seen from outside, so ((b - a) x (c - a)) . (d - a) < 0) and the
-// fourth vertex d: exactly the argument order of Tetrahedron(a, b, c, d), which then has a
+typedef lumo::Vec3<float> V3;
+
+// Positions plus tetrahedra. Each tetrahedron (a, b, c, d) lists an outward-wound face (a, b, c)
+// and the fourth vertex d: the argument order of Tetrahedron(a, b, c, d), which then has a
 // positive volume.
 struct TetList {
-    std::vector<lumo::Vec3<float>> verts;
+    std::vector<V3> verts;
     std::vector<std::array<int, 4>> tets;
 };
 
 // Reorders (a, b, c, d) so that (a, b, c) is wound outwards (swaps b and c when needed).
-std::array<int, 4> orient(const std::vector<lumo::Vec3<float>>& verts, std::array<int, 4> t);
+std::array<int, 4> orient(const std::vector<V3>& verts, std::array<int, 4> t);
 
 // Corners (0,0,0), (0,1,0), (1,0,0), (0,0,1): volume 1/6.
 TetList oneTet();
-// oneTet plus the vertex (1,1,1) closing a second tetrahedron across the face
-// (0,1,0), (1,0,0), (0,0,1).
+// oneTet plus (1,1,1) closing a second tetrahedron across the face (0,1,0), (1,0,0), (0,0,1).
 TetList twoTets();
-// Unit cube [0,1]^3 cut into five tetrahedra (four corners and one central one), offset by
-// `origin`; eight vertices.
-TetList cubeOfFive(lumo::Vec3<float> origin = lumo::Vec3<float>(0, 0, 0));
-// n unit cubes of five along +x from `origin`, sharing vertices across the cube faces
-// (alternating the cut so that the shared faces match): 4(n+1) vertices, 5n tetrahedra.
-TetList beam(int n, lumo::Vec3<float> origin = lumo::Vec3<float>(0, 0, 0));
-// The cube [0, cells]^3 split into cells^3 unit cells sharing vertices, each cut into five
+// n unit cubes along +x from origin, each cut into five tetrahedra (alternating the cut so
+// that shared faces match): 4(n+1) vertices, 5n tetrahedra.
+TetList beam(int n, V3 origin = V3(0, 0, 0));
+inline TetList cubeOfFive(V3 origin = V3(0, 0, 0)) {
+    return beam(1, origin);
+}
+// The cube [0, cells]^3 in cells^3 unit cells sharing vertices, each cut into five
 // (alternating) or six tetrahedra.
 TetList gridCube(int cells, bool sixPerCell);
+// Eight tetrahedra around the origin (vertex 0), one per octant, with the axis points
+// +x = 1, -x = 2, +y = 3, -y = 4, +z = 5, -z = 6.
+TetList octahedronStar();
+// One 12 x 12 identity rotation per tetrahedron of a mesh with count elements.
+std::vector<lumo::Matrix> identityRotations(size_t count);
+// The 12 x 12 element rotation of a quarter turn about z: (x, y, z) -> (-y, x, z) per vertex.
+lumo::Matrix quarterTurnAboutZ();
 
-// The four outward faces of tetrahedron (a, b, c, d), in the order a loader expects to find them:
-// (a, b, c), (b, a, d), (c, b, d), (a, c, d).
-std::array<std::array<int, 3>, 4> outwardFaces(const std::array<int, 4>& t);
-
-// Writes the OBJ text of the tetrahedra's faces (four "f" lines per tetrahedron). With
-// sharedVertexLines one "v" line per vertex; otherwise four "v" lines per tetrahedron (every
-// tetrahedron has its own copies, to be merged by the loader).
+// OBJ text of the tetrahedra's four outward faces each, with one "v" line per vertex or (not
+// sharedVertexLines) four per tetrahedron, for the loader to merge.
 std::string objText(const TetList& list, bool sharedVertexLines);
 
-// TetMesh built directly in memory (no OBJ, nothing printed): vert = restVert = list.verts,
-// elements Tetrahedron(a, b, c, d) in list order with normals, the mesh material and rest
-// matrices, zero velocities.
+// TetMesh built in memory (nothing printed): vert = restVert = list.verts, elements in list
+// order with normals, material m and rest matrices, zero velocities.
 boost::shared_ptr<TetMesh> makeMesh(const TetList& list,
                                     const Tetrahedron::Material& m = Tetrahedron::Material());
-// TetMesh loaded through TetMesh::loadobj from objText(list, sharedVertexLines) in a temporary
-// file (the loader's lines on standard output are swallowed).
+// TetMesh loaded by TetMesh::loadobj from objText in a temporary file (output swallowed).
 boost::shared_ptr<TetMesh> loadMesh(const TetList& list, bool sharedVertexLines,
                                     const Tetrahedron::Material& m = Tetrahedron::Material());
 
