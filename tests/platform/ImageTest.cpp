@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
 
+#include <algorithm>
 #include <string>
 
 #include "tests/support/Capture.h"
@@ -18,27 +19,18 @@ std::string readErr(Image<unsigned char>& img, const char* path) {
 }
 }  // namespace
 
-TEST(Image, ConstructionCopiesAndAssignment) {
-    Image<float> img(3, 2, 4);
-    ASSERT_EQ(img.size(), 24u);
-    for (size_t i = 0; i < img.size(); ++i) EXPECT_EQ(img.data[i], 0.0f);
-    EXPECT_EQ(img.getData(), img.data);
-    EXPECT_EQ(Image<unsigned char>(0, 0, 0).data, nullptr);
-    EXPECT_EQ(Image<unsigned char>(-3, 4, 1).size(), 0u);  // nonsense sizes give an empty image
-
+TEST(Image, ZeroFilledAndAssignmentOutlivesItsSource) {
     Image<unsigned int> target(1, 1, 1);
     {
         Image<unsigned int> source(4, 3, 1);
+        for (int i = 0; i < 12; ++i) EXPECT_EQ(source.data[i], 0u);  // new images are zero-filled
         for (int i = 0; i < 12; ++i) source.data[i] = 0xFFFFFFF0u + i;
         target = source;
     }  // the target outlives its source
+    target = target;
     ASSERT_TRUE(target.w == 4 && target.h == 3 && target.nchannels == 1);
     for (int i = 0; i < 12; ++i) EXPECT_EQ(target.data[i], 0xFFFFFFF0u + i);
-    target = target;
-    EXPECT_EQ(target.data[5], 0xFFFFFFF5u);
-    Image<unsigned int> copy(target);
-    copy.data[0] = 7;
-    EXPECT_EQ(target.data[0], 0xFFFFFFF0u);
+    EXPECT_EQ(Image<unsigned char>(-3, 4, 1).size(), 0u);  // nonsense sizes give an empty image
 }
 
 TEST(Image, ReadsPngOfEveryChannelCountTopRowFirst) {
@@ -106,14 +98,9 @@ TEST(Image, ResizeKeepsChannelsAndConstantContent) {
     Image<unsigned char> big = bytes.resize(128, 64);
     ASSERT_TRUE(big.w == 128 && big.h == 64 && big.nchannels == 4);
     for (size_t i = 0; i < big.size(); ++i) ASSERT_EQ(big.data[i], (i % 4 == 3) ? 255 : 90) << i;
-
     Image<float> floats(5, 3, 1);
-    for (size_t i = 0; i < floats.size(); ++i) floats.data[i] = 0.25f;
-    Image<float> small = floats.resize(2, 7);
-    ASSERT_EQ(small.size(), 14u);
-    // 1e-6: the filter weights sum to 1 in float arithmetic.
-    for (size_t i = 0; i < small.size(); ++i) EXPECT_NEAR(small.data[i], 0.25f, 1e-6f);
-
+    std::fill(floats.data, floats.data + 15, 0.25f);
+    EXPECT_NEAR(floats.resize(2, 7).data[13], 0.25f, 1e-6f);  // the weights sum to 1 in float
     Image<unsigned int> ramp(2, 1, 1);  // bilinear: 0, 100 upsampled stays monotone, in range
     ramp.data[1] = 100;
     Image<unsigned int> wide = ramp.resize(4, 1);
@@ -124,20 +111,10 @@ TEST(Image, ResizeKeepsChannelsAndConstantContent) {
 TEST(Image, FormatTablesAndPow2Mode) {
     const GLenum formats[] = {0, GL_LUMINANCE, GL_LUMINANCE_ALPHA, GL_RGB, GL_RGBA, 0};
     for (int n = 0; n <= 5; ++n) EXPECT_EQ(lumo::channelToGL(n), formats[n]) << n;
-
-    EXPECT_EQ(testsupport::captureStderr([] {
-                  EXPECT_EQ(lumo::typeToGL<unsigned char>(), GLenum(GL_UNSIGNED_BYTE));
-                  EXPECT_EQ(lumo::typeToGL<float>(), GLenum(GL_FLOAT));
-                  EXPECT_EQ(lumo::typeToGL<unsigned short>(), GLenum(GL_UNSIGNED_SHORT));
-                  EXPECT_EQ(lumo::typeToGL<unsigned int>(), GLenum(GL_UNSIGNED_INT));
-              }),
-              "");
+    EXPECT_EQ(lumo::typeToGL<unsigned short>(), GLenum(GL_UNSIGNED_SHORT));
     EXPECT_EQ(testsupport::captureStderr([] { EXPECT_EQ(lumo::typeToGL<double>(), 0u); }),
               "Unhandled type in typeToGL()\n");
-
     EXPECT_EQ(int(lumo::imageGetPow2Mode()), -1);  // undecided until set
-    for (int m : {0, 1}) {                         // 0: resize ("on"), 1: no resizing ("off")
-        lumo::imageSetPow2Mode(lumo::image_pow2mode_t(m));
-        EXPECT_EQ(int(lumo::imageGetPow2Mode()), m);
-    }
+    lumo::imageSetPow2Mode(lumo::IMAGE_POW2_OFF);
+    EXPECT_EQ(lumo::imageGetPow2Mode(), lumo::IMAGE_POW2_OFF);
 }
