@@ -42,31 +42,27 @@ class PulledBox : public ::testing::Test {
                 size_t before = surface.vert.size();
                 tm->recentFractures.assign(1, R);
                 EXPECT_TRUE(surface.fracture());
-                checkCut(R, before);
                 if (!R.separatingTriangles.empty()) ++cutRecords;
+                // Every vertex appended for R is bound to a tetrahedron R split; every copy
+                // bound below the crack has a twin at the same rest position bound above it.
+                for (size_t v = before; v < surface.vert.size(); ++v) {
+                    int tet = surface.bindings[v].tet;
+                    EXPECT_TRUE(R.affectsTetrahedron(tet)) << v;
+                    if (!R.belowSet.count(tet)) continue;
+                    int twin = -1;
+                    for (size_t w = 0; w < surface.restVert.size(); ++w)
+                        if (surface.restVert[w] == surface.restVert[v] &&
+                            R.aboveSet.count(surface.bindings[w].tet))
+                            twin = int(w);
+                    EXPECT_GE(twin, 0) << "below copy " << v << " has no above twin";
+                    if (twin >= 0) twins.push_back(std::make_pair(int(v), twin));
+                }
             }
             tm->recentFractures = records;
             surface.splitSuperfluousEdges();
         });
         boundmeshes::expectSoundSurface(surface);
         ASSERT_EQ(tm->vert.size(), tm->velocities.size());
-    }
-
-    // Every vertex appended for record R is bound to a tetrahedron R split, and every copy
-    // bound below the crack has a twin at the same rest position bound above it.
-    void checkCut(const TetMeshFractureInfo& R, size_t before) {
-        for (size_t v = before; v < surface.vert.size(); ++v) {
-            int tet = surface.bindings[v].tet;
-            EXPECT_TRUE(R.affectsTetrahedron(tet)) << v;
-            if (!R.belowSet.count(tet)) continue;
-            int twin = -1;
-            for (size_t w = 0; w < surface.restVert.size(); ++w)
-                if (surface.restVert[w] == surface.restVert[v] &&
-                    R.aboveSet.count(surface.bindings[w].tet))
-                    twin = int(w);
-            EXPECT_GE(twin, 0) << "below copy " << v << " has no above twin";
-            if (twin >= 0) twins.push_back(std::make_pair(int(v), twin));
-        }
     }
 
     // Largest current distance between a below copy and its above twin.
@@ -89,8 +85,7 @@ TEST_F(PulledBox, CutsAlongEveryCrackAndOpens) {
     for (; cutRecords == 0 && steps < 300 && !HasFatalFailure(); ++steps) step(300.0);
     ASSERT_GT(cutRecords, 0) << "no fracture with separating triangles after " << steps << " steps";
     ASSERT_FALSE(twins.empty()) << log.substr(0, 4000);
-    // Both copies of a cut point are placed at one interpolated current position (float
-    // interpolation of the same endpoints: equal up to rounding).
+    // Both copies of a cut point sit at one interpolated position (equal up to float rounding).
     EXPECT_LT(widestGap(), 1e-5);
     EXPECT_NE(log.find("hist: = "), std::string::npos);
 
