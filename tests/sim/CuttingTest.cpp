@@ -1,11 +1,8 @@
-// End to end: a tetrahedralised box with a closed surface bound inside it is pulled apart by
-// fixed end forces until it fractures; the surface is cut along every crack and must stay a
-// sound mesh whose cut points open with the pieces.
+// End to end: a tetrahedral box with a closed surface bound inside is pulled apart until it
+// fractures; the surface, cut along every crack, stays sound and its cut points open.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <map>
-#include <tuple>
 #include <utility>
 
 #include "sim/TetBoundMesh.h"
@@ -27,22 +24,15 @@ class PulledBox : public ::testing::Test {
         captureStdout([&] { surface.bindToTets(tm); });
     }
 
-    // Pulls the faces x = 0 and x = 4 apart (rest positions), per vertex, as a 3n x 1 column.
-    lumo::Matrix endForces(double f) const {
-        int n = int(tm->vert.size());
-        lumo::Matrix fext = lumo::Matrix::zeros(3 * n, 1);
-        for (int i = 0; i < n; ++i) {
-            if (tm->restVert[i].x < 0.01f) fext(3 * i, 0) = -f;
-            if (tm->restVert[i].x > 3.99f) fext(3 * i, 0) = f;
-        }
-        return fext;
-    }
-
-    // One step of the scene's loop (simulate, re-pose, cut, detach), cutting record by record
-    // so that every vertex the cutter appends can be traced to its record.
+    // One step of the scene's loop (simulate, re-pose, cut, detach) pulling the faces x = 0 and
+    // x = 4 apart, cutting record by record to trace every appended vertex to its record.
     void step(double f) {
+        int n = int(tm->vert.size());
+        lumo::Matrix fext = lumo::Matrix::zeros(3 * n, 1);  // 3n x 1, per vertex
+        for (int i = 0; i < n; ++i)
+            fext(3 * i, 0) = tm->restVert[i].x < 0.01f ? -f : tm->restVert[i].x > 3.99f ? f : 0;
         log += captureStdout([&] {
-            tm->simulate(0.01, endForces(f));
+            tm->simulate(0.01, fext);
             for (size_t i = 0; i < surface.vert.size(); ++i)
                 surface.vert[i] =
                     tm->getWorldCoordinates(surface.bindings[i].tet, surface.bindings[i].bary);
@@ -52,36 +42,27 @@ class PulledBox : public ::testing::Test {
                 size_t before = surface.vert.size();
                 tm->recentFractures.assign(1, R);
                 EXPECT_TRUE(surface.fracture());
-                checkCut(R, before);
                 if (!R.separatingTriangles.empty()) ++cutRecords;
+                // Every vertex appended for R is bound to a tetrahedron R split; every copy
+                // bound below the crack has a twin at the same rest position bound above it.
+                for (size_t v = before; v < surface.vert.size(); ++v) {
+                    int tet = surface.bindings[v].tet;
+                    EXPECT_TRUE(R.affectsTetrahedron(tet)) << v;
+                    if (!R.belowSet.count(tet)) continue;
+                    int twin = -1;
+                    for (size_t w = 0; w < surface.restVert.size(); ++w)
+                        if (surface.restVert[w] == surface.restVert[v] &&
+                            R.aboveSet.count(surface.bindings[w].tet))
+                            twin = int(w);
+                    EXPECT_GE(twin, 0) << "below copy " << v << " has no above twin";
+                    if (twin >= 0) twins.push_back(std::make_pair(int(v), twin));
+                }
             }
             tm->recentFractures = records;
             surface.splitSuperfluousEdges();
         });
         boundmeshes::expectSoundSurface(surface);
         ASSERT_EQ(tm->vert.size(), tm->velocities.size());
-    }
-
-    // Every vertex appended for record R is bound to a tetrahedron R split, and every copy
-    // bound below the crack has a twin at the same rest position bound above it.
-    void checkCut(const TetMeshFractureInfo& R, size_t before) {
-        std::multimap<std::tuple<float, float, float>, int> at;
-        for (size_t v = 0; v < surface.restVert.size(); ++v) {
-            const V3& p = surface.restVert[v];
-            at.insert(std::make_pair(std::make_tuple(p.x, p.y, p.z), int(v)));
-        }
-        for (size_t v = before; v < surface.vert.size(); ++v) {
-            int tet = surface.bindings[v].tet;
-            EXPECT_TRUE(R.affectsTetrahedron(tet)) << v;
-            if (!R.belowSet.count(tet)) continue;
-            const V3& p = surface.restVert[v];
-            int twin = -1;
-            auto range = at.equal_range(std::make_tuple(p.x, p.y, p.z));
-            for (auto it = range.first; it != range.second; ++it)
-                if (R.aboveSet.count(surface.bindings[it->second].tet)) twin = it->second;
-            EXPECT_GE(twin, 0) << "below copy " << v << " has no above twin";
-            if (twin >= 0) twins.push_back(std::make_pair(int(v), twin));
-        }
     }
 
     // Largest current distance between a below copy and its above twin.
@@ -104,8 +85,7 @@ TEST_F(PulledBox, CutsAlongEveryCrackAndOpens) {
     for (; cutRecords == 0 && steps < 300 && !HasFatalFailure(); ++steps) step(300.0);
     ASSERT_GT(cutRecords, 0) << "no fracture with separating triangles after " << steps << " steps";
     ASSERT_FALSE(twins.empty()) << log.substr(0, 4000);
-    // Both copies of a cut point are placed at one interpolated current position (float
-    // interpolation of the same endpoints: equal up to rounding).
+    // Both copies of a cut point sit at one interpolated position (equal up to float rounding).
     EXPECT_LT(widestGap(), 1e-5);
     EXPECT_NE(log.find("hist: = "), std::string::npos);
 

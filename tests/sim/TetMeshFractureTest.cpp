@@ -23,9 +23,8 @@ using tetmeshes::identityRotations;
 
 namespace {
 
-// Current positions: rest positions mapped by x' = x + a x + b y (y and z unchanged), with a
-// giving sigma_xx = tension (uniaxial strain, default material: E 25000, nu 0.1) and b giving
-// tau_xy = shear.
+// Current positions x' = x + a x + b y (y, z at rest): a gives sigma_xx = tension in uniaxial
+// strain, b gives tau_xy = shear (default material: E 25000, nu 0.1).
 void deform(TetMesh& mesh, double tension, double shear) {
     const Tetrahedron::Material m;
     const double nu = m.poissonRatio, E = m.youngsModulus;
@@ -46,8 +45,7 @@ void seedChoosing(const TetMesh& mesh, int t, int v) {
     ADD_FAILURE() << "no seed picks vertex " << v;
 }
 
-// Largest principal stress of tetrahedron t with an identity rotation, through the matrix
-// class: s = (E B)(x - x0), then the symmetric eigen-decomposition.
+// Largest principal stress of tetrahedron t, unrotated: eigenvalues of s = (E B)(x - x0).
 double largestStress(const TetMesh& mesh, int t) {
     const Tetrahedron& e = mesh.tets[t];
     const lumo::Matrix s =
@@ -68,9 +66,8 @@ std::vector<std::vector<int>> vertsOf(const TetMesh& mesh) {
 }  // namespace
 
 TEST(TetMeshFracture, StressCases) {
-    // threshold: kAt = the largest stress of tetrahedron 0 (equality fractures), kAbove = one
-    // step above the largest of all eight. normalX = |n.x| and xy = n.x n.y of the record;
-    // red = colour of tetrahedron 0 after the call (0.7 untouched, +0.2 once tested).
+    // kAt: tetrahedron 0's largest stress (equality fractures), kAbove: one step above all
+    // eight. normalX = |n.x|, xy = n.x n.y; red of tetrahedron 0: 0.7 untouched, 0.2 tested.
     const double kAt = -1e301, kAbove = -2e301, NaN = std::numeric_limits<double>::quiet_NaN();
     struct Case {
         const char* name;
