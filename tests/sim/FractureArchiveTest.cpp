@@ -13,9 +13,11 @@
 
 namespace {
 
+typedef lumo::Vec3<float> V3;
+
 // A record as the fracture code would leave it, filled by hand (no tetrahedra needed).
-TetMeshFractureInfo makeRecord(int tet, lumo::Vec3<float> normal, double offset, int vertex,
-                               int newVertex, std::vector<int> above, std::vector<int> below,
+TetMeshFractureInfo makeRecord(int tet, V3 normal, double offset, int vertex, int newVertex,
+                               std::vector<int> above, std::vector<int> below,
                                std::vector<TetMeshFractureInfo::SeparatingTriangle> tris) {
     TetMeshFractureInfo r;
     r.tet = tet;
@@ -32,7 +34,7 @@ TetMeshFractureInfo makeRecord(int tet, lumo::Vec3<float> normal, double offset,
 }
 
 TetMeshFractureInfo workedExample() {
-    return makeRecord(5, lumo::Vec3<float>(0, 1, 0), -0.5, 3, 10, {5, 7}, {2}, {{5, 2, 1}});
+    return makeRecord(5, V3(0, 1, 0), -0.5, 3, 10, {5, 7}, {2}, {{5, 2, 1}});
 }
 
 std::string save(const std::vector<TetMeshFractureInfo>& records) {
@@ -77,18 +79,15 @@ const char kWorkedExample[] =
 TEST(FractureArchive, TokenLayout) {
     // A record without separating triangles still carries its vector's "0 0"; the first
     // triangle carries its own "0 0"; lists keep their order, sets are ascending.
-    const TetMeshFractureInfo first =
-        makeRecord(0, lumo::Vec3<float>(1, 0, 0), 0.1, 1, 4, {0}, {1}, {});
-    const TetMeshFractureInfo second =
-        makeRecord(2, lumo::Vec3<float>(0.70710678f, -0.6f, 0), 2, 3, 5, {2}, {3}, {{2, 3, 0}});
     const std::pair<std::vector<TetMeshFractureInfo>, std::string> cases[] = {
         {{workedExample()}, kWorkedExample},
         {{}, "22 serialization::archive 6 0 0 0 0\n"},
-        {{first, second},
+        {{makeRecord(0, V3(1, 0, 0), 0.1, 1, 4, {0}, {1}, {}),
+          makeRecord(2, V3(0.70710678f, -0.6f, 0), 2, 3, 5, {2}, {3}, {{2, 3, 0}})},
          "22 serialization::archive 6 0 0 2 0 "
          "0 0 0 1 0 0 0.10000000000000001 1 4 1 0 0 1 0 1 1 0 0 1 0 1 0 0 0 0 "
          "2 0.70710677 -0.60000002 0 2 3 5 1 0 2 1 0 3 1 0 2 1 0 3 1 0 0 0 2 3 0\n"},
-        {{makeRecord(9, lumo::Vec3<float>(0, 0, 1), -1, 0, 1, {9, 4, 6}, {8, 2}, {})},
+        {{makeRecord(9, V3(0, 0, 1), -1, 0, 1, {9, 4, 6}, {8, 2}, {})},
          "22 serialization::archive 6 0 0 1 0 0 0 9 0 0 1 -1 0 1 3 0 9 4 6 2 0 8 2 "
          "3 0 4 6 9 2 0 2 8 0 0 0 0\n"},
     };
@@ -98,9 +97,9 @@ TEST(FractureArchive, TokenLayout) {
 TEST(FractureArchive, WriteThenReadGivesEqualRecords) {
     std::vector<TetMeshFractureInfo> written = {
         workedExample(),
-        makeRecord(1, lumo::Vec3<float>(0.267261f, 0.534522f, -0.801784f), 1.0 / 3.0, 12, 40,
-                   {3, 1, 2}, {7, 0}, {{3, 7, 2}, {1, 0, 3}}),
-        makeRecord(7, lumo::Vec3<float>(-1, 0, 0), -1e-20, 2, 41, {}, {}, {})};
+        makeRecord(1, V3(0.267261f, 0.534522f, -0.801784f), 1.0 / 3.0, 12, 40, {3, 1, 2}, {7, 0},
+                   {{3, 7, 2}, {1, 0, 3}}),
+        makeRecord(7, V3(-1, 0, 0), -1e-20, 2, 41, {}, {}, {})};
     written[0].separatingEdges.push_back({3, 10, 4});  // not stored
     const testsupport::TempFile file("fractures.txt"), missing("missing.txt");
     writeFractureFile(file.c_str(), written);

@@ -1,5 +1,4 @@
-// The tetrahedral element: slot order, volume and normals, element matrices, plasticity,
-// distances and segment intersection.
+// The tetrahedral element: slot order, volume and normals, matrices, plasticity, distances.
 #include <gtest/gtest.h>
 
 #include <cmath>
