@@ -118,7 +118,6 @@ TEST_F(SceneTest, KeyTable) {
     EXPECT_EQ(s->tetMesh->fractureThreshold, 1.0e9);
     s->handleKeyboard('r', 0, 0);
     EXPECT_EQ(s->tetMesh->fractureThreshold, 1000.0);
-
     // 'k' pitches about the camera's x axis; 'l' orbits about world y through the origin.
     s->handleKeyboard('k', 0, 0);
     EXPECT_NEAR(view.orientation.v.x, std::sin(0.05), 1e-15);
@@ -136,8 +135,7 @@ TEST_F(SceneTest, SpaceStepsOnceAndResetRestoresTheRestShape) {
         s->handleKeyboard(' ', 0, 0);
         s->handleKeyboard(' ', 0, 0);
     });
-    EXPECT_LT(s->tetMesh->velocities[0].y, 0.0f);  // falling under gravity
-    EXPECT_LT(s->boundMesh.vert[0].y, 0.1f);
+    EXPECT_LT(s->boundMesh.vert[0].y, 0.1f);  // the body falls under gravity and carries it
     s->tetMesh->tets[0].plasticStrain[0] = 0.5;
     s->handleKeyboard('R', 0, 0);
     EXPECT_TRUE(s->tetMesh->vert == s->tetMesh->restVert);

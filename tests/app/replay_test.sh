@@ -32,13 +32,10 @@ is_greater "$(difference "$WORK/before.png" "$WORK/after.png" 100 14 2 463)" 0.0
 cp "$LOG" "$REPLAY"
 start_tetlab tests/app/data/beam.scene
 lines=$(wc -l <"$WORK/out.txt")
-key p
-sleep 0.5
-[ "$(tail -n +$((lines + 1)) "$WORK/out.txt" | head -n 1)" = "read $count fractures." ] ||
-    fail "first 'p' did not read $count records"
-key p p p p p p p p p
+key p p p p p p p p p p
 sleep 2
 tail -n +$((lines + 1)) "$WORK/out.txt" >"$WORK/ten.txt"
+[ "$(head -n 1 "$WORK/ten.txt")" = "read $count fractures." ] || fail "first 'p': no read line"
 [ "$(grep -c '^read ' "$WORK/ten.txt")" = 1 ] || fail "the replay file was read more than once"
 # The mesh replays each split and recomputes the record's separating triangles and edges, and
 # the cutter goes over them.
