@@ -1,5 +1,4 @@
-// The interactive camera's drags: orbit, pan, dolly and turn in place. (Its matrices place the
-// body in the whole-program start-up test's picture.)
+// The interactive camera's drags: orbit, pan, dolly and turn in place.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,6 +1,5 @@
-// The scene description reader: known files in the exact token layout, and the rejection of bad
-// headers, class versions, truncated files and counts beyond the file. (The whole-program test
-// cmdline_test.sh sees the messages of missing and damaged scene files.)
+// The scene description reader: known files in the exact token layout; bad headers, class
+// versions, truncated files and counts beyond the file are rejected.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -71,9 +70,7 @@ std::string edit(std::string s, const std::string& from, const std::string& to) 
 }  // namespace
 
 TEST(SceneDescription, KnownFilesAndRejectedOnes) {
-    const auto code = [](archive_exception::exception_code c) {
-        return "error " + std::to_string(c);
-    };
+    const auto code = [](int c) { return "error " + std::to_string(c); };
     const struct {
         std::string text, want;
     } cases[] = {

@@ -1,5 +1,5 @@
-// External force assembly of a scene step (gravity, pins, the ground, springs and the dragged
-// point) and the fracture log writer's report of a file that cannot be written.
+// External forces of a scene step (gravity, pins, ground, springs, the dragged point) and the
+// report of a fracture log that cannot be written.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,16 +12,6 @@ namespace {
 
 using V = lumo::Vec3<float>;
 const double kH = 0.01, kH2 = kH * kH;
-
-// One tetrahedron: vertices (0,0,0), (0,1,0), (1,0,0), (0,0,1) in slots 0, 3, 1, 2.
-boost::shared_ptr<TetMesh> oneTet() {
-    return tetmeshes::makeMesh(tetmeshes::oneTet());
-}
-
-// The dragged point: tetrahedron tet (-1: none) at the spring's weights and anchor.
-Scene::Handle handle(int tet, const Spring& s) {
-    return Scene::Handle{tet, s.bary, s.pos};
-}
 
 }  // namespace
 
@@ -38,12 +28,12 @@ TEST(SceneForces, EachLooseVertexGetsGravityItsPinOrTheGround) {
         {V(0, 0, 0), V(0, -10.5f, 0), 0, 0.5 / kH2, 0},               // below it: pushed up
         {V(1, -10, -4), V(2, -10.25f, -4), -1 / kH2, 0.25 / kH2, 0},  // the pin's x, z
     };
-    boost::shared_ptr<TetMesh> m = oneTet();
+    boost::shared_ptr<TetMesh> m = tetmeshes::makeMesh(tetmeshes::oneTet());
     for (const auto& c : cases) {
         m->restVert.push_back(c.rest);
         m->vert.push_back(c.cur);
     }
-    const lumo::Matrix F = Scene::externalForces(*m, {}, handle(-1, Spring()), kH);
+    const lumo::Matrix F = Scene::externalForces(*m, {}, Scene::Handle{-1, {}, {}}, kH);
     ASSERT_EQ(F.m, 3 * 10);
     for (int i = 0; i < 6; ++i) {
         const double want[3] = {cases[i].fx, cases[i].fy, cases[i].fz};
@@ -53,20 +43,21 @@ TEST(SceneForces, EachLooseVertexGetsGravityItsPinOrTheGround) {
 }
 
 TEST(SceneForces, SpringsPullCornersByWeightOverHSquared) {
-    boost::shared_ptr<TetMesh> m = oneTet();
+    // Vertices (0,0,0), (0,1,0), (1,0,0), (0,0,1) in slots 0, 3, 1, 2.
+    boost::shared_ptr<TetMesh> m = tetmeshes::makeMesh(tetmeshes::oneTet());
     Spring s(0, lumo::Vec4<float>(0.5f, 0.25f, 0.25f, 0.0f), V(2, 0, 0));
-    lumo::Matrix F = Scene::externalForces(*m, {s}, handle(-1, s), kH);
-    // Slot 0, vertex 0 at the origin: 0.25 x 0.5 x 2 / h^2 = 2500.
-    EXPECT_NEAR(F[0], 2500.0, 1e-9);
-    EXPECT_NEAR(F[6], 625.0, 1e-9);   // slot 1, vertex 2 at (1,0,0): d = (1, 0, 0)
-    EXPECT_NEAR(F[9], 1250.0, 1e-9);  // slot 2, vertex 3 at (0,0,1): d = (2, 0, -1)
-    EXPECT_NEAR(F[11], -625.0, 1e-9);
-    EXPECT_NEAR(F[4], -98.1, 1e-12);  // slot 3 has weight 0: gravity only
+    lumo::Matrix F = Scene::externalForces(*m, {s}, Scene::Handle{-1, s.bary, s.pos}, kH);
+    // {entry, force}: slot 0 at the origin 0.25 x 0.5 x 2 / h^2; slot 1 at (1,0,0), d = (1, 0, 0);
+    // slot 2 at (0,0,1), d = (2, 0, -1); slot 3 has weight 0: gravity only.
+    const std::pair<int, double> want[] = {{0, 2500}, {6, 625}, {9, 1250}, {11, -625}, {4, -98.1}};
+    for (const auto& w : want) EXPECT_NEAR(F[w.first], w.second, 1e-9) << w.first;
     // Springs accumulate; the dragged point counts twice; a spring naming no tetrahedron exerts
     // nothing.
     Spring bad(7, s.bary, s.pos), negative(-2, s.bary, s.pos);
-    EXPECT_NEAR(Scene::externalForces(*m, {s, s}, handle(0, s), kH)[0], 10000.0, 1e-9);
-    EXPECT_EQ(Scene::externalForces(*m, {bad, negative}, handle(1, s), kH)[0], 0.0);
+    EXPECT_NEAR(Scene::externalForces(*m, {s, s}, Scene::Handle{0, s.bary, s.pos}, kH)[0], 10000.0,
+                1e-9);
+    EXPECT_EQ(Scene::externalForces(*m, {bad, negative}, Scene::Handle{1, s.bary, s.pos}, kH)[0],
+              0.0);
 }
 
 TEST(SceneFractureLog, AnUnwritableLogIsReportedInOneLine) {

@@ -1,6 +1,5 @@
 // Drawing of the bound surface in a real GL context: material colour, the binding lines, the
-// unlit debug points, and the state the call leaves behind. (The whole-program start-up test sees
-// a textured surface.)
+// unlit debug points, and the state the call leaves behind.
 #include <GL/glew.h>
 
 #include "sim/TetBoundMesh.h"
@@ -13,8 +12,15 @@ namespace {
 
 typedef std::array<unsigned char, 4> RGBA;
 
-// One triangle covering the window centre, normals +z, one texture coordinate.
-void centreTriangle(TetBoundMesh& s) {
+bool is(const RGBA& c, int r, int g, int b) {
+    return c[0] == r && c[1] == g && c[2] == b;
+}
+
+class TetBoundMeshDraw : public GLTest {};
+
+TEST_F(TetBoundMeshDraw, UntexturedSurfaceUnlitDebugPointsAndRestoredState) {
+    // One triangle covering the window centre, normals +z, one texture coordinate.
+    TetBoundMesh s;
     for (const Vec3<float>& p :
          {Vec3<float>(-0.5f, -0.5f, 0), Vec3<float>(0.5f, -0.5f, 0), Vec3<float>(0, 0.5f, 0)}) {
         s.vert.push_back(p);
@@ -24,17 +30,6 @@ void centreTriangle(TetBoundMesh& s) {
     s.tvert.push_back(Vec3<float>(0.5f, 0.5f, 0));
     int vi[3] = {0, 1, 2}, tci[3] = {0, 0, 0};
     s.tris.push_back(Mesh::Tri(vi, vi, tci));
-}
-
-bool is(const RGBA& c, int r, int g, int b) {
-    return c[0] == r && c[1] == g && c[2] == b;
-}
-
-class TetBoundMeshDraw : public GLTest {};
-
-TEST_F(TetBoundMeshDraw, UntexturedSurfaceUnlitDebugPointsAndRestoredState) {
-    TetBoundMesh s;
-    centreTriangle(s);
     s.material->diffuse = lumo::Vec4<float>(0, 1, 0, 1);
     s.drawVertexNumbers = true;
     s.debugPoints.push_back(Vec3<float>(0.8f, 0.8f, 0));

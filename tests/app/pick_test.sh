@@ -11,14 +11,14 @@ shot "$WORK/start.png"
 [ "$(fraction_lit "$WORK/start.png" $REGION)" = "0" ] || fail "drag target not empty at start"
 # Off the body's centre column, which runs exactly along internal element faces.
 move 331 207
-press 1
+button down 1
 wait_for_output '^bary: ' 5 || fail "a left press on the body picked nothing"
 key s
 for x in 350 370 390 410 430; do move "$x" 207; done
 sleep 2
 shot "$WORK/dragged.png"
 key c
-release 1
+button up 1
 sleep 2
 shot "$WORK/released.png"
 stop_tetlab

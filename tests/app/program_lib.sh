@@ -1,8 +1,6 @@
-# Helpers for the whole-program tests, sourced by tests/app/*_test.sh (run from the repository
-# root with the tetlab binary as $1): start tetlab under the current display, send real keys and
-# mouse events (XTEST, window pixels from the top left), take screenshots and measure regions of
-# them. The scenes are the tests' own copies (tests/app/data), so the bundled examples can be
-# tuned without moving these pixels.
+# Helpers for tests/app/*_test.sh (run from the repository root, the tetlab binary as $1): start
+# tetlab on the current display, send real keys and mouse events (window pixels from the top
+# left), take screenshots and measure regions of them. The scenes are the tests' own copies.
 set -u
 TETLAB=${1:?usage: $0 path/to/tetlab}
 WORK=$(mktemp -d)
@@ -46,8 +44,7 @@ start_tetlab() {
 stop_tetlab() { [ -n "$PID" ] && kill "$PID" 2>/dev/null && wait "$PID" 2>/dev/null; PID=""; }
 key() { xdotool windowfocus "$WIN" 2>/dev/null; xdotool key --delay 50 "$@" 2>/dev/null; sleep 0.3; }
 move() { xdotool mousemove --window "$WIN" "$1" "$2" 2>/dev/null; sleep 0.2; }
-press() { xdotool mousedown "$1" 2>/dev/null; sleep 0.3; }
-release() { xdotool mouseup "$1" 2>/dev/null; sleep 0.3; }
+button() { xdotool "mouse$1" "$2" 2>/dev/null; sleep 0.3; }  # button down|up N
 shot() { import -window "$WIN" "$1" 2>/dev/null || fail "screenshot failed"; }
 
 # Of a region W H X Y of a screenshot: fraction_lit FILE W H X Y [LEVEL] is the fraction (0..1)
