@@ -1,25 +1,13 @@
-// Tests for the dense decompositions and solves: eigSym, svd, svdLarge, qr, inverse, Linverse,
-// det, print and both linLeastSq forms. Random matrices come from a seeded generator.
+// Dense decompositions and solves: eigSym, svd(Large), qr, inverse, Linverse, det, linLeastSq.
 #include "numerics/small_kernels.h"
 #include "tests/support/NumericsTestUtil.h"
 
 using namespace testutil;
 
-// Results of LAPACK on well-conditioned matrices of these sizes are accurate to a few hundred
-// ulps of the largest entry; 1e-12 leaves ample room while still catching any wrong layout.
+// LAPACK on these well-conditioned matrices is good to a few hundred ulps: 1e-12 has room.
 const double kTol = 1e-12;
 
-TEST(EigSym, DiagonalKnownAnswerAndNonSquare) {
-    Matrix A = fromList(3, 3, {3, 0, 0, 0, 1, 0, 0, 0, 2}), V, lambda;
-    A.eigSym(V, lambda, 0);
-    EXPECT_LT(maxAbsDiff(lambda, column({1, 2, 3})), kTol);
-    // Columns e1, e2, e0 up to sign.
-    EXPECT_NEAR(std::fabs(V(1, 0)) + std::fabs(V(2, 1)) + std::fabs(V(0, 2)), 3.0, kTol);
-    EXPECT_THROW(Matrix::zeros(2, 3).eigSym(V, lambda, 0), Matrix::size_mismatch);
-}
-
-// U S V^T (both SVD drivers, S descending) and Q R (R upper triangular) give back tall, wide and
-// empty matrices, with orthogonal U and Q; each output may be the operand itself.
+// Both SVDs (S descending) and QR (R upper), writing over the operand, rebuild tall/wide/empty A.
 TEST(Factorisations, ReproduceTallWideAndEmptyMatrices) {
     for (auto& s : {std::make_pair(3, 2), std::make_pair(4, 9), std::make_pair(0, 3)}) {
         const int m = s.first, n = s.second;
@@ -41,8 +29,7 @@ TEST(Factorisations, ReproduceTallWideAndEmptyMatrices) {
     }
 }
 
-// The polar factor equals U V^T of the SVD (unique for a non-singular matrix); a nearly flat, an
-// inverted and a singular matrix fall back to the SVD itself.
+// The polar factor is U V^T of the SVD; nearly flat, inverted and singular F fall back to it.
 TEST(PolarRotation, EqualsUVtOfTheSvdAndFallsBackForDegenerateMatrices) {
     for (unsigned seed = 0; seed < 24; ++seed) {
         Matrix F = randomMatrix(3, 3, seed) * 0.4, R(3, 3), Rsvd(3, 3);
@@ -57,7 +44,12 @@ TEST(PolarRotation, EqualsUVtOfTheSvdAndFallsBackForDegenerateMatrices) {
     }
 }
 
-TEST(InverseDetAndPrint, KnownAnswersAndNonSquareMessages) {
+TEST(EigInverseDetAndPrint, KnownAnswersAndNonSquareMessages) {
+    Matrix D = fromList(3, 3, {3, 0, 0, 0, 1, 0, 0, 0, 2}), V, lambda;
+    D.eigSym(V, lambda, 0);  // V's columns: e1, e2, e0 up to sign
+    EXPECT_LT(maxAbsDiff(lambda, column({1, 2, 3})), kTol);
+    EXPECT_NEAR(std::fabs(V(1, 0)) + std::fabs(V(2, 1)) + std::fabs(V(0, 2)), 3.0, kTol);
+    EXPECT_THROW(Matrix::zeros(2, 3).eigSym(V, lambda, 0), Matrix::size_mismatch);
     Matrix P = fromList(2, 2, {0, 1, 1, 0}), E;
     EXPECT_EQ(maxAbsDiff(P.inverse(), P), 0.0);  // swaps rows at the first column
     for (auto inv : {&Matrix::inverse, &Matrix::Linverse}) {
@@ -77,16 +69,12 @@ TEST(InverseDetAndPrint, KnownAnswersAndNonSquareMessages) {
     EXPECT_EQ(captureStdout([&] { P.print(); }), "1.000000 -0.500000 \n3.250000 0.000000 \n");
 }
 
-// {A, b, x}: the tall system's least-squares answer, and the minimum-norm one of a wide system
-// (which must not write past b); then the nearest point to (1, 1, 0) on x0 + x1 + x2 = 1.
+// Tall: least squares; wide: minimum norm, not writing past b; nearest (1, 1, 0) on sum(x) = 1.
 TEST(LinLeastSq, KnownAnswersAndShapeErrors) {
-    const struct {
-        Matrix A, b, x;
-    } cases[] = {{fromList(3, 2, {1, 0, 0, 1, 1, 1}), column({1, 1, 3}), column({4. / 3, 4. / 3})},
-                 {fromList(1, 2, {1, 1}), column({2}), column({1, 1})}};
-    for (auto c : cases) EXPECT_LT(maxAbsDiff(Matrix::linLeastSq(c.A, c.b), c.x), kTol);
-    Matrix A = Matrix::eye(3), c = column({1, 1, 0}), B = fromList(1, 3, {1, 1, 1}),
-           d = column({1});
+    Matrix T = fromList(3, 2, {1, 0, 0, 1, 1, 1}), W = fromList(1, 2, {1, 1}), A = Matrix::eye(3);
+    EXPECT_LT(maxAbsDiff(Matrix::linLeastSq(T, column({1, 1, 3})), column({4. / 3, 4. / 3})), kTol);
+    EXPECT_LT(maxAbsDiff(Matrix::linLeastSq(W, column({2})), column({1, 1})), kTol);
+    Matrix c = column({1, 1, 0}), B = fromList(1, 3, {1, 1, 1}), d = column({1});
     EXPECT_LT(maxAbsDiff(Matrix::linLeastSq(A, c, B, d), column({2. / 3, 2. / 3, -1. / 3})), kTol);
     EXPECT_THROW(Matrix::linLeastSq(Matrix::zeros(3, 2), Matrix::zeros(2, 1)),
                  Matrix::size_mismatch);

@@ -1,5 +1,4 @@
-// Tests of the C-style LSQR: stop flags, solutions and standard errors with and without damping,
-// and the report stream's exact text.
+// C-style LSQR: stop flags, solutions, standard errors with and without damping, report text.
 #include "numerics/lsqr.h"
 #include "numerics/sparsematrix.h"
 #include "tests/support/NumericsTestUtil.h"
@@ -7,9 +6,7 @@
 using namespace testutil;
 
 namespace {
-
-// One LSQR problem with its records, set up as the sparse matrix's lsqr member does (products
-// included); run() returns what the report stream received (nothing when report is false).
+// One LSQR problem set up as SparseMatrix::lsqr does; run() returns the report stream's text.
 struct Problem {
     lsqr_input* in;
     lsqr_output* out;
@@ -30,25 +27,20 @@ struct Problem {
         for (int k = 0; k < A.m; ++k) in->rhs_vec->elements[k] = b[k];
     }
     ~Problem() { free_lsqr_mem(in, out, work, func); }  // frees the shared sol_vec once
-    std::string run(bool report = false) {
-        FILE* f = report ? tmpfile() : nullptr;
-        in->lsqr_fp_out = f;
+    std::string run() {
+        FILE* f = in->lsqr_fp_out = tmpfile();
         lsqr(in, out, work, func, &A);
         std::string text;
-        if (f) {
-            rewind(f);
-            for (int ch; (ch = fgetc(f)) != EOF;) text += (char)ch;
-            fclose(f);
-        }
+        rewind(f);
+        for (int ch; (ch = fgetc(f)) != EOF;) text += (char)ch;
+        fclose(f);
         return text;
     }
 };
-
 }  // namespace
 
-// A = [diag(a); 0 0 0] (4 x 3) and b, so that x_k = a_k b_k / (a_k^2 + damp^2) and b_3 is left
-// over. diag(1, 2, 3) has three distinct singular values: an exact solve takes three iterations.
-TEST(LsqrSolve, FlagsIterationsSolutionsAndStandardErrors) {
+// A = [diag(a); 0 0 0]: x_k = a_k b_k / (a_k^2 + damp^2); diag(1, 2, 3) takes three iterations.
+TEST(LsqrSolve, FlagsIterationsSolutionsStandardErrorsAndReport) {
     const struct {
         double a[3], b[4], damp, conlim;
         long iterlim, flag, iters;
@@ -65,26 +57,20 @@ TEST(LsqrSolve, FlagsIterationsSolutionsAndStandardErrors) {
         P.run();
         EXPECT_EQ(P.out->term_flag * 100 + P.out->num_iters, c.flag * 100 + c.iters) << c.a[2];
         if (c.flag > 2) continue;
-        // x to rounding (1e-12); |r| may stop at BTOL |b| = 1e-9 above its least value. The
-        // standard errors divide by m - n = 1 undamped and by m = 4 damped.
-        double r2 = c.b[3] * c.b[3];  // |b - A x|^2 + d^2 |x|^2 = b . (b - A x)
+        // x to rounding; |r| to BTOL |b| = 1e-9; std errors divide by m - n = 1, or m = 4 damped.
+        double r2 = c.b[3] * c.b[3], d2[3];  // |b - A x|^2 + d^2 |x|^2 = b . (b - A x)
         for (int k = 0; k < 3; ++k) {
-            const double d2 = c.a[k] * c.a[k] + c.damp * c.damp, x = c.a[k] * c.b[k] / d2;
-            r2 += (c.b[k] - c.a[k] * x) * c.b[k];
-            EXPECT_NEAR(P.out->sol_vec->elements[k], x, 1e-12);
+            d2[k] = c.a[k] * c.a[k] + c.damp * c.damp;
+            r2 += (c.b[k] - c.a[k] * c.a[k] * c.b[k] / d2[k]) * c.b[k];
+            EXPECT_NEAR(P.out->sol_vec->elements[k], c.a[k] * c.b[k] / d2[k], 1e-12);
         }
         EXPECT_NEAR(P.out->resid_norm, std::sqrt(r2), 1e-9);
-        for (int k = 0; k < 3; ++k) {
-            const double d2 = c.a[k] * c.a[k] + c.damp * c.damp;
-            EXPECT_NEAR(P.out->std_err_vec->elements[k], std::sqrt(r2 / d2 / (c.damp ? 4 : 1)),
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(P.out->std_err_vec->elements[k], std::sqrt(r2 / d2[k] / (c.damp ? 4 : 1)),
                         1e-9);
-        }
     }
-}
-
-TEST(LsqrReport, ExactTextOfAOneIterationSolve) {
-    // b = (2, 0) keeps every quantity exact in binary, so the printed digits are known.
-    EXPECT_EQ(Problem(Matrix::eye(2), column({2, 0})).run(true),
+    // One-iteration report: b = (2, 0) keeps every quantity exact, so the digits are known.
+    EXPECT_EQ(Problem(Matrix::eye(2), column({2, 0})).run(),
               "  Least Squares Solution of A*x = b\n"
               "        The matrix A has       2 rows and       2 columns\n"
               "        The damping parameter is\tDAMP =   0.00e+00\n"

@@ -1,5 +1,4 @@
-// Tests for the dense matrix core (shared storage, shapes, products, size_mismatch) and the small
-// value types' rules that the rest of the suite does not reach (normalize, quaternion thresholds).
+// Dense matrix core (sharing, shapes, products, size_mismatch); normalize, quaternion thresholds.
 #include "numerics/vec3.h"
 #include "tests/support/NumericsTestUtil.h"
 
@@ -7,7 +6,7 @@ using namespace testutil;
 using lumo::Quaternion;
 typedef lumo::Vec3<double> V;
 
-TEST(Matrix, SharedStorageShapesAndTheProductSizeMessage) {
+TEST(Matrix, SharedStorageShapesAndSizeErrors) {
     Matrix A = fromList(3, 3, {1, 2, 3, 4, 5, 6, 7, 8, 9}), B(1, 1), C = A.copy();
     B = A;
     B(0, 0) = 5.0;  // seen through A, not through the copy
@@ -20,9 +19,6 @@ TEST(Matrix, SharedStorageShapesAndTheProductSizeMessage) {
     EXPECT_EQ(captureStdout([&] { B = A * Matrix(2, 3); }),
               "invalid sizes for matrix multiplication\n");
     EXPECT_EQ(B.m + B.n, 0);
-}
-
-TEST(MatrixArithmetic, ElementWiseMismatchThrowsWithBothShapes) {
     Matrix col = Matrix::zeros(3, 1), row = Matrix::zeros(1, 3);
     try {
         col += row;

@@ -1,19 +1,12 @@
-// Tests for the rotation conversions: rotation matrix <-> rotation vector, and the xyz and zxy
-// Euler angles, including rotations by (nearly) pi and the gimbal-lock branches.
+// Rotation matrix <-> rotation vector and xyz / zxy Euler angles, near pi and at gimbal lock.
 #include "tests/support/NumericsTestUtil.h"
 
 using namespace testutil;
 
-namespace {
-
-// Entries of products of a few rotations carry rounding of a few ulps; 1e-12 is far below any
-// error a wrong branch or sign would make.
+// Products of a few rotations carry a few ulps; a wrong branch or sign errs far above 1e-12.
 const double kTol = 1e-12;
 
-}  // namespace
-
-// Known answers, then round trips near 0 and pi, where the formula takes special branches; an
-// exact half turn 2 u u^T - I has no skew part at all, where it would divide by zero.
+// Known answers; round trips near 0 and pi; a half turn 2 u u^T - I has no skew part to divide by.
 TEST(Rodrigues, KnownAnswersRoundTripsAndBadShapes) {
     EXPECT_EQ(maxAbsDiff(Matrix::eye(3).matrix2rod(), Matrix::zeros(3, 1)), 0.0);
     EXPECT_LT(maxAbsDiff(rotZ(0.5).matrix2rod(), column({0, 0, 0.5})), kTol);
@@ -31,9 +24,7 @@ TEST(Rodrigues, KnownAnswersRoundTripsAndBadShapes) {
     EXPECT_EQ(r.m + r.n, 0);
 }
 
-// Per convention R = A(a0) B(a1) C(a2): the angles give R back, with the middle one right; at
-// a1 = +-pi/2 (gimbal lock) the last angle is 0. The last row is not gimbal lock for zxy although
-// R22 vanishes there.
+// R = A(a0) B(a1) C(a2) comes back, a1 right; a1 = +-pi/2 gives a2 = 0 (zxy's R22 = 0 row: no).
 TEST(Euler, RoundTripsAndDegenerateBranches) {
     struct Convention {
         Matrix (*a)(double), (*b)(double), (*c)(double);
@@ -43,8 +34,7 @@ TEST(Euler, RoundTripsAndDegenerateBranches) {
         {2.5, -1.2, 0.7}, {0.3, M_PI / 2, 0.4}, {0.3, -M_PI / 2, 0.4}, {0.4, 0.5, M_PI / 2}};
     for (const Convention& k : conventions)
         for (auto& c : cases) {
-            Matrix R = k.a(c[0]) * k.b(c[1]) * k.c(c[2]);
-            Matrix e = (R.*k.angles)();
+            Matrix R = k.a(c[0]) * k.b(c[1]) * k.c(c[2]), e = (R.*k.angles)();
             EXPECT_LT(maxAbsDiff(k.a(e[0]) * k.b(e[1]) * k.c(e[2]), R), kTol) << c[1];
             EXPECT_NEAR(e[1], c[1], kTol);
             EXPECT_TRUE(std::fabs(c[1]) != M_PI / 2 || e[2] == 0.0);

@@ -11,14 +11,11 @@ typedef std::vector<std::vector<std::pair<int, double> > > Cols;
 typedef std::vector<int> Ints;
 
 namespace {
-
-// Column pointers followed by the row indices of the stored entries.
-Ints pattern(const SparseMatrix& A) {
+Ints pattern(const SparseMatrix& A) {  // column pointers, then the stored entries' rows
     Ints v(A.p, A.p + A.n + 1);
     v.insert(v.end(), A.i, A.i + A.nz);
     return v;
 }
-
 }  // namespace
 
 TEST(SparseMatrixStorage, SortedColumnsDenseProductAndMatlabOutput) {
@@ -80,14 +77,9 @@ TEST(SparseMatrixUmfsolve, IdentityAndFailuresReportedOnStandardError) {
     EXPECT_TRUE(std::isnan(x[0]) && std::isnan(x[1]));
 }
 
-// Tridiagonal SPD systems whose values change, then whose pattern widens to five diagonals (one
-// more analysis): the kept analysis gives the same bits as a fresh one.
+// SPD values change, then three diagonals widen to five (a new analysis): kept = fresh bitwise.
 TEST(SparseLU, KeptAnalysisGivesTheSameBitsUntilThePatternChanges) {
-    lumo::SparseLU::Options tuned;
-    tuned.tunedForSpd = true;
-    lumo::SparseLU fresh(tuned);
-    tuned.reuseAnalysis = true;
-    lumo::SparseLU kept(tuned);
+    lumo::SparseLU fresh({true, false}), kept({true, true});  // {tunedForSpd, reuseAnalysis}
     const Matrix b = randomMatrix(40, 1, 5);
     for (double d : {4.0, 5.0, 6.0, 7.0}) {
         const int wide = d > 5.0;

@@ -1,5 +1,4 @@
-// Tests of the sparse solvers: tridiagonal, QR (CXSparse), LSQR, conjugate
-// gradients, Gauss-Seidel and the ARPACK singular value, against known answers.
+// Sparse solvers against known answers: tridiagonal, QR, LSQR, CG, Gauss-Seidel, ARPACK svd.
 #include <memory>
 
 #include "numerics/sparsematrix.h"
@@ -8,17 +7,20 @@
 using namespace testutil;
 using lumo::SparseMatrix;
 
-// The tall system with the least-squares answer (4/3, 4/3) for b = (1, 1, 3).
-const Matrix kTall = fromList(3, 2, {1, 0, 0, 1, 1, 1});
+const Matrix kTall = fromList(3, 2, {1, 0, 0, 1, 1, 1});  // x = (4/3, 4/3) for b = (1, 1, 3)
 
-TEST(SparseSolversDirect, TriDiagSolve) {
+// Tridiagonal solve; Gauss-Seidel sweeps until nothing changes: exact binary values by sweep 3.
+TEST(SparseSolversSmall, TriDiagonalAndGaussSeidel) {
     std::vector<lumo::Vec3<double> > abc{{0, 2, 1}, {1, 2, 1}, {1, 2, 0}};
     EXPECT_LT(maxAbsDiff(lumo::triDiagSolve(abc, column({3, 4, 3})), column({1, 1, 1})), 1e-15);
     EXPECT_EQ(lumo::triDiagSolve({}, Matrix(0, 1)).m, 0);
+    SparseMatrix G(fromList(3, 3, {2, 1, 0, 0, 4, 0, 0, 0, 8}));
+    Matrix ones = column({1, 1, 1}), x;
+    EXPECT_EQ(captureStdout([&] { x = G.gaussSeidel(ones, 1e-12, 100); }), "tot is 4/4\n");
+    EXPECT_EQ(maxAbsDiff(x, column({0.375, 0.25, 0.125})), 0.0);
 }
 
-// QR is backward stable (1e-14 here); LSQR stops at ATOL = BTOL = 1e-9, hence 1e-7; conjugate
-// gradients on the normal equations reach rounding level (1e-9).
+// QR is backward stable (1e-14); LSQR stops at ATOL = BTOL = 1e-9 (1e-7); CG reaches 1e-9.
 TEST(SparseSolversLeastSquares, TallAndWideSystems) {
     SparseMatrix S(kTall);
     Matrix b = column({1, 1, 3}), ref = column({4.0 / 3.0, 4.0 / 3.0}), x;
@@ -31,8 +33,7 @@ TEST(SparseSolversLeastSquares, TallAndWideSystems) {
               "this doesnt work as well as I had initially thought\n");
     EXPECT_LT(maxAbsDiff(x, ref), 1e-9);
     EXPECT_EQ(b[2], 3.0);  // b is untouched
-    // Fewer equations than unknowns: the QR solve gives the minimum-norm solution; the reusable
-    // factorisation needs m >= n, says so and solves to NaN.
+    // Wide: QR solves to minimum norm; the reusable factorisation needs m >= n, says so, gives NaN.
     SparseMatrix W(fromList(1, 2, {1, 1}));
     b = column({2});
     EXPECT_LT(maxAbsDiff(W.linLeastSqQr(b, 0, 0), column({1, 1})), 1e-14);
@@ -41,17 +42,8 @@ TEST(SparseSolversLeastSquares, TallAndWideSystems) {
     EXPECT_TRUE(std::isnan(qr->solve(b)[1]));
 }
 
-// Sweeps until nothing changes: exact binary values by the third sweep.
-TEST(SparseSolversIterative, GaussSeidel) {
-    SparseMatrix G(fromList(3, 3, {2, 1, 0, 0, 4, 0, 0, 0, 8}));
-    Matrix ones = column({1, 1, 1}), x;
-    EXPECT_EQ(captureStdout([&] { x = G.gaussSeidel(ones, 1e-12, 100); }), "tot is 4/4\n");
-    EXPECT_EQ(maxAbsDiff(x, column({0.375, 0.25, 0.125})), 0.0);
-}
-
-// Known extreme singular values: by the Lanczos iteration for diag(3, 4), answered directly for
-// a single column or a zero matrix, and 0 rather than NaN for two equal columns (c - lambda
-// rounds near 0 there). 1e-6: the Lanczos tolerance 1e-12 is on sigma^2, shifted by c.
+// Lanczos for diag(3, 4); direct for one column or zero; equal columns give 0, not NaN.
+// 1e-6: the Lanczos tolerance 1e-12 is on sigma^2, shifted by c.
 TEST(SparseSolversIterative, SingularValueKnownAnswers) {
     double sigma = -1;
     const struct {
@@ -64,13 +56,11 @@ TEST(SparseSolversIterative, SingularValueKnownAnswers) {
                  {Matrix::zeros(4, 3), 0, 0.0},
                  {fromList(3, 2, {1, 1, 2, 2, 0, 0}), 1, 0.0}};
     for (auto c : cases) {
-        SparseMatrix A(c.A);
-        captureStdout([&] { A.svd(sigma, c.smallest); });
+        captureStdout([&] { SparseMatrix(c.A).svd(sigma, c.smallest); });
         EXPECT_NEAR(sigma, c.sigma, 1e-6);
     }
-    SparseMatrix D(cases[0].A);
     Matrix v;
-    EXPECT_EQ(captureStdout([&] { v = D.svd(sigma, 1); }),
+    EXPECT_EQ(captureStdout([&] { v = SparseMatrix(cases[0].A).svd(sigma, 1); }),
               "deleted select\nbiggest is 4.000000\ndeleted select\n");
     EXPECT_NEAR(std::fabs(v[0]), 1.0, 1e-9);  // the vector of sigma = 3
     SparseMatrix E(3, 0, 1);                  // no columns: ARPACK refuses, and it is printed

@@ -1,23 +1,15 @@
-// lumo::Image: storage layout, copies, file reading and resampling, the format tables and the
-// power-of-two mode (no GL context needed).
+// lumo::Image: layout, copies, reading, resampling, format tables, power-of-two mode (no GL).
 #include "platform/image/image.h"
 
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
 
-#include <algorithm>
 #include <string>
 
 #include "tests/support/Capture.h"
 #include "tests/support/TempFile.h"
 
 using lumo::Image;
-
-namespace {
-std::string readErr(Image<unsigned char>& img, const char* path) {
-    return testsupport::captureStderr([&] { EXPECT_FALSE(img.read(path)); });
-}
-}  // namespace
 
 TEST(Image, ZeroFilledAndAssignmentOutlivesItsSource) {
     Image<unsigned int> target(1, 1, 1);
@@ -33,38 +25,30 @@ TEST(Image, ZeroFilledAndAssignmentOutlivesItsSource) {
     EXPECT_EQ(Image<unsigned char>(-3, 4, 1).size(), 0u);  // nonsense sizes give an empty image
 }
 
-TEST(Image, ReadsPngOfEveryChannelCountTopRowFirst) {
+// PNG of every channel count, top row first; then a JPEG, read by its content under a .png name.
+TEST(Image, ReadsPngAndJpegByContent) {
     const testsupport::TempFile file("image.png");
+    Image<unsigned char> img;
     for (int n = 1; n <= 4; ++n) {
         unsigned char pixels[24];  // 3 x 2: channel c of pixel k = 40k + c
         for (int i = 0; i < 6 * n; ++i) pixels[i] = 40 * (i / n) + i % n;
         ASSERT_TRUE(stbi_write_png(file.c_str(), 3, 2, n, pixels, 3 * n));
-        Image<unsigned char> img;
         EXPECT_TRUE(img.read(file.c_str()));
         ASSERT_TRUE(img.w == 3 && img.h == 2 && img.nchannels == n) << n;
         EXPECT_EQ(std::string(img.data, img.data + 6 * n), std::string(pixels, pixels + 6 * n));
     }
-}
-
-TEST(Image, ReadsJpegByContentWhateverTheName) {
     unsigned char pixels[8 * 8 * 3];
     for (int i = 0; i < 8 * 8 * 3; ++i) pixels[i] = i % 3 == 0 ? 200 : i % 3 == 1 ? 100 : 50;
-    const testsupport::TempFile file("image.png");  // a JPEG under a .png name
     ASSERT_TRUE(stbi_write_jpg(file.c_str(), 8, 8, 3, pixels, 100));
-    Image<unsigned char> img;
     EXPECT_TRUE(img.read(file.c_str()));
     ASSERT_TRUE(img.w == 8 && img.h == 8 && img.nchannels == 3);
     // 3: a flat colour survives quality-100 quantisation and the YCbCr round trip to +-2.
     for (int i = 0; i < 8 * 8 * 3; ++i) EXPECT_NEAR(img.data[i], pixels[i], 3) << i;
 }
 
-// Missing, unsupported, damaged and hostile files: one line naming the file and why, the image
-// left empty.
+// Missing, unsupported, damaged, hostile and unnamed files: one line saying why, no pixels.
 TEST(Image, RefusesBadFilesWithOneLineAndNoPixels) {
-    const struct {
-        const char* path;
-        const char* reason;
-    } cases[] = {
+    const char* cases[][2] = {
         {"/nonexistent/dir/missing.png", "No such file or directory"},
         {"tests/data/bad/img_huffman_472.jpg", "JPEG: Premature end of JPEG file"},
         {"tests/data/bad/img_huffman_472_whole.jpg", "JPEG: Bogus Huffman table definition"},
@@ -79,27 +63,26 @@ TEST(Image, RefusesBadFilesWithOneLineAndNoPixels) {
         {"tests/data/bad/img_truncated.tga", "not a PNG or JPEG file"},
         {"tests/data/bad/img_huge.gif", "not a PNG or JPEG file"},
         {"tests/data/bad/img_width_10_digits.ppm", "not a PNG or JPEG file"},
+        {nullptr, nullptr},
     };
     for (const auto& c : cases) {
         Image<unsigned char> img(2, 2, 3);
-        EXPECT_EQ(readErr(img, c.path),
-                  std::string("Image: cannot read \"") + c.path + "\": " + c.reason + "\n");
-        EXPECT_TRUE(img.w == 0 && img.h == 0 && img.nchannels == 0 && !img.data) << c.path;
+        const std::string want = c[0] ? std::string("cannot read \"") + c[0] + "\": " + c[1]
+                                      : "cannot read a file without a name";
+        EXPECT_EQ(testsupport::captureStderr([&] { EXPECT_FALSE(img.read(c[0])); }),
+                  "Image: " + want + "\n");
+        EXPECT_TRUE(img.w == 0 && img.h == 0 && img.nchannels == 0 && !img.data) << want;
     }
-    Image<unsigned char> img(2, 2, 3);
-    EXPECT_EQ(readErr(img, nullptr), "Image: cannot read a file without a name\n");
-    EXPECT_EQ(img.size(), 0u);
 }
 
 TEST(Image, ResizeKeepsChannelsAndConstantContent) {
-    // A constant image must stay constant under any resampling filter.
     Image<unsigned char> bytes(100, 64, 4);
     for (size_t i = 0; i < bytes.size(); ++i) bytes.data[i] = (i % 4 == 3) ? 255 : 90;
     Image<unsigned char> big = bytes.resize(128, 64);
     ASSERT_TRUE(big.w == 128 && big.h == 64 && big.nchannels == 4);
     for (size_t i = 0; i < big.size(); ++i) ASSERT_EQ(big.data[i], (i % 4 == 3) ? 255 : 90) << i;
     Image<float> floats(5, 3, 1);
-    std::fill(floats.data, floats.data + 15, 0.25f);
+    for (int i = 0; i < 15; ++i) floats.data[i] = 0.25f;
     EXPECT_NEAR(floats.resize(2, 7).data[13], 0.25f, 1e-6f);  // the weights sum to 1 in float
     Image<unsigned int> ramp(2, 1, 1);  // bilinear: 0, 100 upsampled stays monotone, in range
     ramp.data[1] = 100;
