@@ -10,18 +10,13 @@
 
 namespace fuzzbody {
 
-// The body (corpus/tet_obj/two_cubes.obj) loaded through TetMesh::loadobj, as the program
-// loads a tetrahedral OBJ.
+// The body (corpus/tet_obj/two_cubes.obj) loaded through TetMesh::loadobj.
 boost::shared_ptr<TetMesh> loadBody();
 
-// The box surface (corpus/surface_obj/box.obj) loaded through the OBJ reader and bound to body.
-void loadSurface(TetBoundMesh& surface, const boost::shared_ptr<TetMesh>& body);
+// A new box surface (corpus/surface_obj/box.obj) read by the OBJ reader and bound to body.
+TetBoundMesh* loadSurface(const boost::shared_ptr<TetMesh>& body);
 
-// Every surface vertex re-posed from its binding, then the normals recomputed: what the scene
-// does after every step and every replayed record.
+// Re-poses every surface vertex from its binding and recomputes the normals, as the scene does.
 void repose(TetBoundMesh& surface);
-
-// 3n x 1 gravity on the body's n vertices: -9.81 times the mass in every y row.
-lumo::Matrix gravity(const TetMesh& body);
 
 }  // namespace fuzzbody

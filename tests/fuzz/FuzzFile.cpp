@@ -7,15 +7,11 @@
 #include <cstdlib>
 #include <filesystem>
 
-namespace {
-
-std::string tempDir() {
+static std::string tempDir() {
     std::error_code ec;
     if (std::filesystem::is_directory("/dev/shm", ec)) return "/dev/shm";
     return std::filesystem::temp_directory_path(ec).string();
 }
-
-}  // namespace
 
 FuzzFile::FuzzFile(const uint8_t* data, size_t size, const char* name) {
     static const std::string dir = tempDir();

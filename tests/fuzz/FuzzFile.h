@@ -8,9 +8,8 @@
 
 class FuzzFile {
   public:
-    // Writes size bytes to <dir>/tetlab-fuzz-<pid>-<name>: dir is /dev/shm when it exists (no
-    // disk traffic per input), the temporary directory otherwise. name may carry an extension.
-    // A file that cannot be written aborts: the target would test nothing.
+    // Writes the bytes to <dir>/tetlab-fuzz-<pid>-<name>, dir /dev/shm when it exists (no disk
+    // traffic) else the temporary directory. A write failure aborts: nothing would be tested.
     FuzzFile(const uint8_t* data, size_t size, const char* name);
     ~FuzzFile();
     FuzzFile(const FuzzFile&) = delete;

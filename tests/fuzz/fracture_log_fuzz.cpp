@@ -14,11 +14,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const boost::shared_ptr<TetMesh> body = fuzzbody::loadBody();
-    static TetBoundMesh* const surface0 = [] {
-        TetBoundMesh* s = new TetBoundMesh();
-        fuzzbody::loadSurface(*s, body);
-        return s;
-    }();
+    static const TetBoundMesh* const surface0 = fuzzbody::loadSurface(body);
 
     FuzzFile file(data, size, "fractures.txt");
     std::vector<TetMeshFractureInfo> records;

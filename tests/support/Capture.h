@@ -1,4 +1,4 @@
-// What a call prints: standard output, standard error or both, captured as strings. C stdio and
+// What a call prints to standard output and standard error, captured as strings. C stdio and
 // iostreams both reach the capture; streams are flushed before it ends.
 #pragma once
 
@@ -16,35 +16,25 @@ struct Printed {
     std::string err;  // standard error
 };
 
-// Runs f and returns both streams it wrote to.
-inline Printed capturePrinted(const std::function<void()>& f) {
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
+// Runs f and returns what it wrote to the streams asked for; the others pass through.
+inline Printed capturePrinted(const std::function<void()>& f, bool out = true, bool err = true) {
+    if (out) testing::internal::CaptureStdout();
+    if (err) testing::internal::CaptureStderr();
     f();
     std::cout.flush();
     std::fflush(stdout);
     std::fflush(stderr);
     Printed p;
-    p.err = testing::internal::GetCapturedStderr();
-    p.out = testing::internal::GetCapturedStdout();
+    if (err) p.err = testing::internal::GetCapturedStderr();
+    if (out) p.out = testing::internal::GetCapturedStdout();
     return p;
 }
 
-// Runs f and returns what it wrote to standard output (standard error passes through).
 inline std::string captureStdout(const std::function<void()>& f) {
-    testing::internal::CaptureStdout();
-    f();
-    std::cout.flush();
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
+    return capturePrinted(f, true, false).out;
 }
-
-// Runs f and returns what it wrote to standard error (standard output passes through).
 inline std::string captureStderr(const std::function<void()>& f) {
-    testing::internal::CaptureStderr();
-    f();
-    std::fflush(stderr);
-    return testing::internal::GetCapturedStderr();
+    return capturePrinted(f, false, true).err;
 }
 
 }  // namespace testsupport

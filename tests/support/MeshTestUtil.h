@@ -1,5 +1,4 @@
-// Small builders and printers shared by the surface-mesh tests: meshes from position and
-// triangle lists, and faces and weight lists written as short strings for exact comparison.
+// Surface-mesh test helpers: meshes from lists; faces and weight lists as strings to compare.
 #pragma once
 
 #include <array>

@@ -1,5 +1,4 @@
-// Helpers shared by the numerics tests: matrices from lists, seeded random matrices, element-wise
-// comparison, rotations about the axes and capture of what a call prints.
+// Numerics test helpers: matrices from lists, seeded random matrices, comparison, axis rotations.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,7 +7,6 @@
 #include <cmath>
 #include <initializer_list>
 #include <random>
-#include <string>
 
 #include "numerics/matrix.h"
 #include "tests/support/Capture.h"
@@ -55,6 +53,7 @@ inline Matrix padDiag(const Matrix& S, int rows, int cols) {
     return D;
 }
 
+// Rotation by a radians about axis 0 (x), 1 (y) or 2 (z).
 inline Matrix rotAxis(int axis, double a) {
     Matrix R = Matrix::eye(3);
     const int i = (axis + 1) % 3, j = (axis + 2) % 3;

@@ -1,6 +1,5 @@
-// Test harness for code that needs a real GL context: one hidden 640 x 480 GLUT window per
-// process (double-buffered RGBA with alpha and depth), state reset and pixel read-back. Needs a
-// display: run such tests under `xvfb-run -a`.
+// One hidden 640 x 480 GLUT window per process (double-buffered RGBA, alpha, depth) for tests
+// that need a GL context (run under `xvfb-run -a`): state reset and pixel read-back.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,9 +18,8 @@ class GLTestWindow {
     // Absolute path of a file of the source tree, e.g. repoPath("fonts/Vera.ttf").
     static std::string repoPath(const char* relative);
 
-    // Frame buffer 0, viewport the whole window, identity projection, model-view and texture
-    // matrices (the window spans -1 .. 1 in x and y), lighting, texturing, blending, depth test
-    // and culling off, colour white, colour and depth cleared to 0 and 1.
+    // Frame buffer 0, whole-window viewport, identity matrices (window spans -1 .. 1 in x, y),
+    // lighting, texturing, blending, depth test, culling off, white, colour and depth cleared.
     void reset();
     // RGBA of one pixel, (0, 0) at the bottom left.
     std::array<unsigned char, 4> pixel(int x, int y) const;

@@ -13,12 +13,9 @@
 namespace boundmeshes {
 
 Crack::Crack() {
-    tetmeshes::TetList list;
-    list.verts = {V3(0, 0, 0), V3(4, 0, 0), V3(0, 4, 0), V3(0, 0, -4), V3(0, 0, 4), V3(0, 0, 0)};
-    // (a, b, c) wound outwards, d the fourth vertex.
-    list.tets.push_back({0, 1, 2, 3});
-    list.tets.push_back({5, 2, 1, 4});
-    tm = tetmeshes::makeMesh(list);
+    tm = tetmeshes::makeMesh(
+        {{V3(0, 0, 0), V3(4, 0, 0), V3(0, 4, 0), V3(0, 0, -4), V3(0, 0, 4), V3(0, 0, 0)},
+         {{0, 1, 2, 3}, {5, 2, 1, 4}}});
 
     record.tet = 0, record.normal = V3(0, 0, 1), record.offset = 0;
     record.vertex = 0, record.newVertex = 5;
@@ -33,10 +30,7 @@ Crack::Crack() {
 int Crack::addVertex(const V3& p, int tet) {
     surface.vert.push_back(p);
     surface.restVert.push_back(p);
-    TetBoundMesh::TetBinding b;
-    b.tet = tet;
-    b.bary = tm->getRestBaryCoordinates(tet, p);
-    surface.bindings.push_back(b);
+    surface.bindings.push_back({tet, tm->getRestBaryCoordinates(tet, p)});
     return int(surface.vert.size()) - 1;
 }
 
@@ -53,30 +47,22 @@ void Crack::post() {
 }
 
 void makeBoxSurface(Mesh& mesh, const V3& lo, const V3& hi, int n, bool quads) {
-    mesh.vert.clear();
-    mesh.restVert.clear();
-    mesh.tris.clear();
-    mesh.faces.clear();
     mesh.tvert.assign(1, V3(0, 0, 1));
     std::map<std::array<int, 3>, int> index;  // lattice point (0..n per axis) -> vertex
     auto vertexAt = [&](std::array<int, 3> g) {
-        auto found = index.find(g);
-        if (found != index.end()) return found->second;
+        if (index.count(g)) return index[g];
         V3 p;
         for (int k = 0; k < 3; ++k) p[k] = lo[k] + (hi[k] - lo[k]) * float(g[k]) / float(n);
-        int v = int(mesh.vert.size());
         mesh.vert.push_back(p);
         mesh.restVert.push_back(p);
-        index[g] = v;
-        return v;
+        return index[g] = int(mesh.vert.size()) - 1;
     };
-    // Face with fixed axis `axis` at lattice value `at`; (u, v) axes chosen so that
-    // u x v points out of the box.
-    for (int axis = 0; axis < 3; ++axis) {
+    // Face with fixed axis `axis` at lattice value `at`; u x w points out of the box.
+    for (int axis = 0; axis < 3; ++axis)
         for (int at : {0, n}) {
             int u = (axis + 1) % 3, w = (axis + 2) % 3;
             if (at == 0) std::swap(u, w);
-            for (int i = 0; i < n; ++i) {
+            for (int i = 0; i < n; ++i)
                 for (int j = 0; j < n; ++j) {
                     auto corner = [&](int du, int dw) {
                         std::array<int, 3> g;
@@ -92,9 +78,7 @@ void makeBoxSurface(Mesh& mesh, const V3& lo, const V3& hi, int n, bool quads) {
                     mesh.tris.push_back(Mesh::Tri(t1, zero, zero));
                     mesh.tris.push_back(Mesh::Tri(t2, zero, zero));
                 }
-            }
         }
-    }
 }
 
 double bindingRestError(const TetBoundMesh& surface) {

@@ -1,7 +1,6 @@
-// Builders of small tetrahedral meshes for the simulation tests, in memory and as OBJ files.
+// Small tetrahedral meshes for the simulation tests, in memory and as OBJ files.
 #include "tests/support/sim/TetMeshes.h"
 
-#include <cstdlib>
 #include <sstream>
 #include <utility>
 
@@ -13,21 +12,14 @@ using lumo::Vec3;
 namespace tetmeshes {
 
 std::array<int, 4> orient(const std::vector<Vec3<float>>& verts, std::array<int, 4> t) {
-    auto d = [&](int k) {
-        const Vec3<float>& p = verts[k];
-        return Vec3<double>(p.x, p.y, p.z);
-    };
-    Vec3<double> a = d(t[0]);
-    double triple = ((d(t[1]) - a) ^ (d(t[2]) - a)).dot(d(t[3]) - a);
+    auto d = [&](int k) { return Vec3<double>(verts[t[k]].x, verts[t[k]].y, verts[t[k]].z); };
+    const double triple = ((d(1) - d(0)) ^ (d(2) - d(0))).dot(d(3) - d(0));
     if (triple > 0) std::swap(t[1], t[2]);
     return t;
 }
 
 TetList oneTet() {
-    TetList l;
-    l.verts = {{0, 0, 0}, {0, 1, 0}, {1, 0, 0}, {0, 0, 1}};
-    l.tets = {{0, 1, 2, 3}};
-    return l;
+    return TetList{{{0, 0, 0}, {0, 1, 0}, {1, 0, 0}, {0, 0, 1}}, {{0, 1, 2, 3}}};
 }
 
 TetList twoTets() {
@@ -37,42 +29,28 @@ TetList twoTets() {
     return l;
 }
 
-namespace {
-
-// Five tetrahedra of the unit cell whose corner (X, Y, Z) has the vertex index idx(dx, dy, dz)
-// for dx, dy, dz in {0, 1}. The central tetrahedron takes the four corners of even global
-// parity X + Y + Z, so neighbouring cells cut their shared face along the same diagonal.
+// Five tetrahedra of the unit cell whose corner (X, Y, Z) + (dx, dy, dz) is vertex idx(dx, dy, dz):
+// the central one on the four corners of even global parity (so neighbouring cells cut their
+// shared face alike), then one per odd corner k with its three edge neighbours k ^ 1, 2, 4.
 template <class Index>
-void addFiveCell(TetList& l, int X, int Y, int Z, Index idx) {
+static void addFiveCell(TetList& l, int X, int Y, int Z, Index idx) {
     int c[8];
-    bool evenCorner[8];
+    std::vector<int> even, odd;
     for (int k = 0; k < 8; ++k) {
-        int dx = k & 1, dy = (k >> 1) & 1, dz = (k >> 2) & 1;
-        c[k] = idx(dx, dy, dz);
-        evenCorner[k] = ((X + dx + Y + dy + Z + dz) % 2) == 0;
+        c[k] = idx(k & 1, (k >> 1) & 1, k >> 2);
+        ((X + Y + Z + (k & 1) + ((k >> 1) & 1) + (k >> 2)) % 2 == 0 ? even : odd).push_back(k);
     }
-    std::vector<int> even;
-    for (int k = 0; k < 8; ++k)
-        if (evenCorner[k]) even.push_back(k);
     l.tets.push_back(orient(l.verts, {c[even[0]], c[even[1]], c[even[2]], c[even[3]]}));
-    for (int k = 0; k < 8; ++k) {
-        if (evenCorner[k]) continue;
-        // The three edge neighbours of an odd corner are its even corners.
-        int n[3];
-        for (int b = 0; b < 3; ++b) n[b] = k ^ (1 << b);
-        l.tets.push_back(orient(l.verts, {c[k], c[n[0]], c[n[1]], c[n[2]]}));
-    }
+    for (int k : odd) l.tets.push_back(orient(l.verts, {c[k], c[k ^ 1], c[k ^ 2], c[k ^ 4]}));
 }
 
-// Six tetrahedra of the unit cell around its main diagonal (0,0,0)-(1,1,1), one per order in
-// which the path along the cell's edges takes the three axes.
+// Six tetrahedra of the unit cell around its diagonal (0,0,0)-(1,1,1), one per order in which
+// a path along the cell's edges takes the three axes.
 template <class Index>
-void addSixCell(TetList& l, Index idx) {
+static void addSixCell(TetList& l, Index idx) {
     const int orders[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
     for (const auto& o : orders) {
-        int d[3] = {0, 0, 0};
-        int path[4];
-        path[0] = idx(0, 0, 0);
+        int d[3] = {0, 0, 0}, path[4] = {idx(0, 0, 0)};
         for (int s = 0; s < 3; ++s) {
             d[o[s]] = 1;
             path[s + 1] = idx(d[0], d[1], d[2]);
@@ -80,8 +58,6 @@ void addSixCell(TetList& l, Index idx) {
         l.tets.push_back(orient(l.verts, {path[0], path[1], path[2], path[3]}));
     }
 }
-
-}  // namespace
 
 TetList beam(int n, Vec3<float> origin) {
     TetList l;
@@ -121,14 +97,13 @@ std::string objText(const TetList& list, bool sharedVertexLines) {
     };
     if (sharedVertexLines)
         for (const Vec3<float>& p : list.verts) vline(p);
-    int base = 1;  // with separate lines, the first of the tetrahedron's own four "v" lines
+    int base = 1;  // with separate lines, the number of the next "v" line
     for (const auto& t : list.tets) {
         int v[4];
         for (int k = 0; k < 4; ++k) {
-            v[k] = sharedVertexLines ? t[k] + 1 : base + k;
             if (!sharedVertexLines) vline(list.verts[t[k]]);
+            v[k] = sharedVertexLines ? t[k] + 1 : base++;
         }
-        base += 4;
         // Outward faces (a, b, c), (b, a, d), (c, b, d), (a, c, d).
         const int f[4][3] = {{0, 1, 2}, {1, 0, 3}, {2, 1, 3}, {0, 2, 3}};
         for (const auto& face : f)
@@ -139,8 +114,7 @@ std::string objText(const TetList& list, bool sharedVertexLines) {
 
 boost::shared_ptr<TetMesh> makeMesh(const TetList& list, const Tetrahedron::Material& m) {
     boost::shared_ptr<TetMesh> mesh(new TetMesh(m));
-    mesh->vert = list.verts;
-    mesh->restVert = list.verts;
+    mesh->vert = mesh->restVert = list.verts;
     for (const auto& t : list.tets) {
         mesh->tets.push_back(Tetrahedron(t[0], t[1], t[2], t[3]));
         Tetrahedron& e = mesh->tets.back();
@@ -163,13 +137,8 @@ boost::shared_ptr<TetMesh> loadMesh(const TetList& list, bool sharedVertexLines,
 TetList octahedronStar() {
     TetList list;
     list.verts = {{0, 0, 0}, {1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
-    for (int a = 0; a < 2; ++a) {
-        for (int b = 0; b < 2; ++b) {
-            for (int c = 0; c < 2; ++c) {
-                list.tets.push_back(orient(list.verts, {0, 1 + a, 3 + b, 5 + c}));
-            }
-        }
-    }
+    for (int k = 0; k < 8; ++k)  // octant (a, b, c) = (k >> 2, (k >> 1) & 1, k & 1)
+        list.tets.push_back(orient(list.verts, {0, 1 + (k >> 2), 3 + ((k >> 1) & 1), 5 + (k & 1)}));
     return list;
 }
 

@@ -1,6 +1,4 @@
-// Small tetrahedral meshes built in code for the simulation tests: one tetrahedron, two sharing
-// a face, a cube of five, a beam of cubes, a cube cut into a grid of cells and a star of eight;
-// as in-memory TetMesh objects or as OBJ files of tetrahedron faces.
+// Small tetrahedral meshes built in code for the simulation tests, in memory or as OBJ text.
 #pragma once
 
 #include <array>
@@ -17,9 +15,8 @@ namespace tetmeshes {
 
 typedef lumo::Vec3<float> V3;
 
-// Positions plus tetrahedra. Each tetrahedron (a, b, c, d) lists an outward-wound face (a, b, c)
-// and the fourth vertex d: the argument order of Tetrahedron(a, b, c, d), which then has a
-// positive volume.
+// Positions plus tetrahedra (a, b, c, d): face (a, b, c) wound outwards, d the fourth vertex, as
+// Tetrahedron(a, b, c, d) takes them for a positive volume.
 struct TetList {
     std::vector<V3> verts;
     std::vector<std::array<int, 4>> tets;
@@ -32,19 +29,16 @@ std::array<int, 4> orient(const std::vector<V3>& verts, std::array<int, 4> t);
 TetList oneTet();
 // oneTet plus (1,1,1) closing a second tetrahedron across the face (0,1,0), (1,0,0), (0,0,1).
 TetList twoTets();
-// n unit cubes along +x from origin, each cut into five tetrahedra (alternating the cut so
-// that shared faces match): 4(n+1) vertices, 5n tetrahedra.
+// n unit cubes along +x from origin, of five tetrahedra each: 4(n+1) vertices, 5n tetrahedra.
 TetList beam(int n, V3 origin = V3(0, 0, 0));
 inline TetList cubeOfFive(V3 origin = V3(0, 0, 0)) {
     return beam(1, origin);
 }
-// The cube [0, cells]^3 in cells^3 unit cells sharing vertices, each cut into five
-// (alternating) or six tetrahedra.
+// The cube [0, cells]^3 of cells^3 unit cells (shared vertices) of five or six tetrahedra each.
 TetList gridCube(int cells, bool sixPerCell);
-// Eight tetrahedra around the origin (vertex 0), one per octant, with the axis points
-// +x = 1, -x = 2, +y = 3, -y = 4, +z = 5, -z = 6.
+// Eight tetrahedra around vertex 0 (origin), one per octant: +x 1, -x 2, +y 3, -y 4, +z 5, -z 6.
 TetList octahedronStar();
-// One 12 x 12 identity rotation per tetrahedron of a mesh with count elements.
+// count 12 x 12 identity element rotations.
 std::vector<lumo::Matrix> identityRotations(size_t count);
 // The 12 x 12 element rotation of a quarter turn about z: (x, y, z) -> (-y, x, z) per vertex.
 lumo::Matrix quarterTurnAboutZ();
