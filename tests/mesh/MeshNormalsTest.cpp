@@ -12,8 +12,7 @@ using namespace meshtest;
 #define EXPECT_VEC_NEAR(a, b) \
     for (int k = 0; k < 3; ++k) EXPECT_NEAR((a)[k], (b)[k], 1e-6) << k
 
-// One triangle, an unused vertex and a collinear (degenerate) triangle: the degenerate one adds
-// nothing and gets zero corner normals; the unused vertex gets (0, 0, 0).
+// A degenerate triangle adds nothing and gets zero corner normals; an unused vertex gets zero.
 TEST(MeshNormals, SingleAndDegenerateTriangles) {
     Mesh m =
         mesh({V(0, 0, 0), V(1, 0, 0), V(0, 1, 0), V(2, 0, 0), V(5, 5, 5)}, {{0, 1, 2}, {0, 1, 3}});
@@ -26,8 +25,7 @@ TEST(MeshNormals, SingleAndDegenerateTriangles) {
     EXPECT_EQ(faceList(m), "tri 0/0 1/1 2/2, tri 0/0 1/1 3/3");  // ni = vi again
 }
 
-// A large triangle (normal +z) and a small one (normal +x) share vertex 0: the sum is weighted
-// by twice their areas, 8 and 2. A quad uses only its corners 0, 1, 2.
+// Vertex 0's normal is weighted by twice the areas (8 for +z, 2 for +x); a quad uses corners 0-2.
 TEST(MeshNormals, AreaWeightedVertexNormalsAndQuads) {
     Mesh m =
         mesh({V(0, 0, 0), V(2, 0, 0), V(0, 4, 0), V(0, 1, 0), V(0, 0, 2)}, {{0, 1, 2}, {0, 3, 4}});
@@ -41,8 +39,7 @@ TEST(MeshNormals, AreaWeightedVertexNormalsAndQuads) {
     EXPECT_EQ(faceList(q), "quad 0/0 1/0 2/0 3/0");
 }
 
-// Two triangles sharing the edge (0,0,0)-(1,0,0), one with normal +z and one hanging down with
-// normal -y: 90 degrees apart. A quad and a triangle naming a vertex twice ride along.
+// Two triangles 90 degrees apart (+z, -y) on one edge; then a quad and a triangle with a repeat.
 TEST(MeshNormals, CreasePass) {
     Mesh m = mesh({V(0, 0, 0), V(1, 0, 0), V(0, 1, 0), V(0, 0, -1), V(0, 0, 5), V(1, 0, 5),
                    V(1, 0, 6), V(0, 0, 6)},
@@ -52,7 +49,6 @@ TEST(MeshNormals, CreasePass) {
     // Shared vertices 0 and 1 average both faces; the unshared corners keep their own.
     for (int c : {0, 1, 3, 4}) EXPECT_VEC_NEAR(m.norm[c], V(0, -h, h));
     EXPECT_TRUE(m.norm[2] == V(0, 0, 1) && m.norm[5] == V(0, -1, 0));
-
     // Three entries per triangle, then a quad's own flat normal, so every index names an entry.
     const int twice[3] = {1, 2, 1}, zero[3] = {0, 0, 0};
     m.tris.push_back(Mesh::Tri(twice, zero, zero));
