@@ -18,44 +18,36 @@ lumo::Image<unsigned char> pattern(int w, int h, int n) {
     return img;
 }
 
-// What an upload into the bound texture printed, level 0's 1000 width + height and its texels.
-struct Upload {
-    std::string err;
-    int size;
-    Bytes bytes;
-};
-
-Upload upload(const lumo::Image<unsigned char>& img) {
-    Upload u;
-    u.err = testsupport::captureStderr([&] { img.initTexture(GL_MODULATE); });
+// What uploading img printed; then `size` is level 0's 1000 width + height, `bytes` its texels.
+std::string upload(const lumo::Image<unsigned char>& img, int& size, Bytes& bytes) {
+    const std::string err = testsupport::captureStderr([&] { img.initTexture(GL_MODULATE); });
     GLint w = 0, h = 0, format = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
-    u.size = 1000 * w + h;
-    u.bytes.resize(size_t(w) * h * (img.nchannels ? img.nchannels : 3));
+    size = 1000 * w + h;
+    bytes.resize(size_t(w) * h * (img.nchannels ? img.nchannels : 3));
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, format, GL_UNSIGNED_BYTE, u.bytes.data());
-    return u;
+    glGetTexImage(GL_TEXTURE_2D, 0, format, GL_UNSIGNED_BYTE, bytes.data());
+    return err;
 }
 
 }  // namespace
 
 class TextureUpload : public GLTest {};
 
-// The first upload decides the mode from the extensions, once; empty images upload the 8 x 8
-// RGB placeholder.
+// The first upload decides the mode from the extensions, once; empty images get the placeholder.
 TEST_F(TextureUpload, PlaceholderAndTheOneTimePow2Decision) {
     const std::string ext = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
     const bool npot = ext.find("texture_non_power_of_two") != std::string::npos;
     lumo::imageSetPow2Mode(lumo::IMAGE_POW2_UNDECIDED);  // as at the start of a process
-    const std::string err = upload(lumo::Image<unsigned char>(0, 0, 0)).err;
-    const Upload u = upload(lumo::Image<unsigned char>());
-    EXPECT_EQ(err + u.err,
+    int size = 0;
+    Bytes b;
+    std::string err = upload(lumo::Image<unsigned char>(0, 0, 0), size, b);
+    EXPECT_EQ(err + upload(lumo::Image<unsigned char>(), size, b),
               std::string("NOTE: image pow2 mode has been set: ") + (npot ? "off\n" : "on\n"));
     EXPECT_EQ(lumo::imageGetPow2Mode(), npot ? lumo::IMAGE_POW2_OFF : lumo::IMAGE_POW2_ON);
-    ASSERT_EQ(u.size, 8008);
-    const Bytes& b = u.bytes;
+    ASSERT_EQ(size, 8008);
     for (int i = 0, x = 0, y = 0; i < 64; ++i, x = i % 8, y = i / 8)
         EXPECT_EQ(b[3 * i] * 100 + b[3 * i + 1] * 10 + b[3 * i + 2],
                   (x + y) % 2 * 100 + (x + y + 1) % 2 * 10 + ((x * y) % 2 + x) % 2);
@@ -75,23 +67,25 @@ TEST_F(TextureUpload, Pow2ModesSizesAndFormats) {
         lumo::imageSetPow2Mode(c.mode);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         const lumo::Image<unsigned char> img = pattern(c.w, c.h, c.n);
-        const Upload u = upload(img);
-        EXPECT_EQ(u.err, "");  // mode already set: no note
-        EXPECT_EQ(u.size, c.size);
+        int size = 0;
+        Bytes b;
+        EXPECT_EQ(upload(img, size, b), "");  // mode already set: no note
+        EXPECT_EQ(size, c.size);
         const lumo::Image<unsigned char> want =
-            c.mode == lumo::IMAGE_POW2_ON ? img.resize(c.size / 1000, c.size % 1000) : img;
-        EXPECT_EQ(u.bytes, Bytes(want.data, want.data + want.size())) << c.w << " x " << c.h;
+            c.mode == lumo::IMAGE_POW2_ON ? img.resize(size / 1000, size % 1000) : img;
+        EXPECT_EQ(b, Bytes(want.data, want.data + want.size())) << c.w << " x " << c.h;
     }
 }
 
 TEST(TextureUploadWithoutNpot, ModeOnIsChosenAndPrintedWhenTheExtensionIsMissing) {
-    // Mesa drops the extension from the string on request; this must happen before the window
-    // (and its context) is made, so the test only runs when it comes first in its process.
+    // Mesa drops the extension on request, only before the window's context is made.
     setenv("MESA_EXTENSION_OVERRIDE", "-GL_ARB_texture_non_power_of_two", 1);
     GLTestWindow::get().reset();
     const std::string ext = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
     if (ext.find("texture_non_power_of_two") != std::string::npos)
         GTEST_SKIP() << "the GL context was made before the override";
-    const Upload u = upload(pattern(100, 64, 3));
-    EXPECT_EQ(u.err + std::to_string(u.size), "NOTE: image pow2 mode has been set: on\n128064");
+    int size = 0;
+    Bytes b;
+    EXPECT_EQ(upload(pattern(100, 64, 3), size, b), "NOTE: image pow2 mode has been set: on\n");
+    EXPECT_EQ(size, 128064);
 }

@@ -13,12 +13,9 @@ TEST(CountedRefDeathTest, CountBelowZeroEndsTheProgram) {
     *r.count = 1;  // the destructor's release frees it here
 }
 
-using UIText = GLTest;
-
-// Window pixels as drawing units, (0, 0) at the bottom left.
-void pixelUnits() {
-    glOrtho(0, GLTestWindow::kWidth, 0, GLTestWindow::kHeight, -1, 1);
-}
+struct UIText : GLTest {  // pixelUnits: window pixels as drawing units, (0, 0) at the bottom left
+    void pixelUnits() { glOrtho(0, GLTestWindow::kWidth, 0, GLTestWindow::kHeight, -1, 1); }
+};
 
 // Before setFont: Helvetica 18 bitmap characters from the raster position, cut at 1023.
 TEST_F(UIText, BitmapFontBeforeSetFont) {

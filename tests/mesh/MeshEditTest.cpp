@@ -10,8 +10,11 @@
 
 using namespace meshtest;
 
-// Equal contents in two weight lists compare unequal; a list equals only itself.
-TEST(Mesh, WeightListIdentity) {
+// The triangle record copies each index array; weight lists compare by identity, not contents.
+TEST(Mesh, TriRecordAndWeightListIdentity) {
+    const int vi[3] = {1, 2, 3}, ni[3] = {4, 5, 6}, tci[3] = {7, 8, 9};
+    Mesh::Tri t(vi, ni, tci);
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(t.vi[k] * 100 + t.ni[k] * 10 + t.tci[k], 147 + 111 * k);
     std::vector<Mesh::bone_weight_t> a = {{1.0f, 2}}, b = {{1.0f, 2}};
     EXPECT_TRUE(a == a && !(a == b));
 }
