@@ -1,5 +1,4 @@
-// Mesh drawing in a real GL context: quads and triangles with their texture coordinates, sphere
-// overlap colours, the texture-space pass, flat vertex arrays and the barycentric read-back.
+// Mesh drawing in a real GL context, including the barycentric read-back.
 #include <array>
 #include <cmath>
 
@@ -10,8 +9,7 @@
 using meshtest::V;
 using RGBA = std::array<unsigned char, 4>;
 
-// The triangle (-0.5, -0.5), (0.5, -0.5), (0, 0.5) at z = 0, over the window centre under the
-// identity camera; normals +z, texture coordinates (0.1, 0.1), (0.9, 0.1), (0.5, 0.9).
+// A triangle over the window centre under the identity camera, normals +z.
 Mesh centreTriangle() {
     Mesh m = meshtest::mesh({V(-0.5f, -0.5f, 0), V(0.5f, -0.5f, 0), V(0, 0.5f, 0)}, {{0, 1, 2}});
     m.norm.assign(3, V(0, 0, 1));
@@ -21,9 +19,8 @@ Mesh centreTriangle() {
 
 class MeshDraw : public GLTest {};
 
-// Quads first (here one covering the window), then triangles, each corner with its texture
-// coordinate and normal: the last corner issued is the triangle's last. drawWithTC takes the
-// coordinates from its array by vertex index instead.
+// Quads (here covering the window) then triangles: the last corner issued is the triangle's.
+// drawWithTC takes the coordinates from its array by vertex index instead.
 TEST_F(MeshDraw, QuadsThenTrianglesWithTheirAttributes) {
     Mesh m = centreTriangle();
     m.vert.insert(m.vert.end(), {V(-1, -1, 0), V(1, -1, 0), V(1, 1, 0), V(-1, 1, 0)});
@@ -42,8 +39,7 @@ TEST_F(MeshDraw, QuadsThenTrianglesWithTheirAttributes) {
     EXPECT_EQ(t[0], 0.76f);
 }
 
-// Two touching spheres of radius 1 (distance 2): blue with alpha 0.4 for the one that lists the
-// other as interacting, white for the one that does not; the colour ends white.
+// Touching spheres: blue (alpha 0.4) for the one listing the other, white otherwise; ends white.
 TEST_F(MeshDraw, SpheresAreBlueWhereTheyTouchAnInteractingSphere) {
     glOrtho(-4, 4, -3, 3, -10, 10);  // 80 pixels per unit
     Mesh m;
@@ -72,8 +68,7 @@ TEST_F(MeshDraw, DrawTCFlattensIntoTextureSpaceWithViewAlpha) {
     EXPECT_EQ(window().pixel(320, 240), (RGBA{255, 255, 255, 0}));
 }
 
-// The flat array covers what draw covers; drawing never reads past it (a triangle added after
-// the build is not drawn) and a rebuild follows the triangle count.
+// The flat array covers what draw covers, is never read past, and a rebuild follows the count.
 TEST_F(MeshDraw, VertexElements) {
     Mesh m = centreTriangle();
     m.drawVertexElements();  // never built: nothing drawn, nothing read
@@ -92,22 +87,19 @@ TEST_F(MeshDraw, VertexElements) {
     EXPECT_EQ(m.numVertexElements * 100 + m.vertexElements[9], 1800 - 1);
 }
 
-// With the caller's camera: weights summing to 1 inside, zeros and id 0xFFFFFFFF outside
-// (whatever the caller's clear colour). In texture space: a triangle number that needs two bytes
-// (299 = 43 + 256) and rows of 99 RGB bytes (not 4-byte aligned). An empty image reads nothing.
+// Weights summing to 1 inside, zeros and id 0xFFFFFFFF outside whatever the clear colour; in
+// texture space a two-byte id (299) and unaligned 99-byte rows; an empty image reads nothing.
 TEST_F(MeshDraw, BaryImage) {
     Mesh m = centreTriangle();
     glClearColor(0.2f, 0.3f, 0.4f, 1);
     lumo::Image<unsigned int> ids;
     lumo::Image<float> bary = getBaryImage(m, 64, 48, false, &ids);
     const float* c = bary.data + 4 * (24 * 64 + 32);
-    // The pixel centre has weights (0.24, 0.26, 0.52); colours come back in steps of 1/255,
-    // so 0.03 covers quantisation and the half-pixel offset.
+    // Weights (0.24, 0.26, 0.52) here: 0.03 covers steps of 1/255 and the half-pixel offset.
     EXPECT_NEAR(c[0] + c[1] + c[2], 1.0f, 1e-5f);
     EXPECT_TRUE(std::abs(c[0] - 0.25f) < 0.03f && std::abs(c[2] - 0.5f) < 0.03f && c[3] == 1);
     EXPECT_EQ(bary.data[0] + bary.data[1] + bary.data[2] + bary.data[3], 0.0f);
     EXPECT_EQ(ids.data[24 * 64 + 32] + ids.data[47 * 64 + 32], 0xFFFFFFFFu);  // centre, over apex
-
     Mesh many = m;
     many.tris.assign(300, Mesh::Tri());  // 299 degenerate ones, then the real one
     many.tris[299] = m.tris[0];

@@ -1,5 +1,4 @@
-// TexFontData on the shipped Vera font: glyph atlas, size factors as the text height, pen
-// position, newlines, failures and texture ownership.
+// TexFontData on the shipped Vera font: atlas, line height, pen, failures, texture ownership.
 #include <string>
 
 #include "platform/texfont/texfont.h"
@@ -17,8 +16,7 @@ class TexFontDraw : public GLTest {
     TexFontData font;
 };
 
-// Printable ASCII in an atlas texture of the object's own; Vera's ascent + descent is about
-// 1.16 em, so 12 px gives a line of 13 to 15 texels.
+// Printable ASCII in its own atlas; ascent + descent is about 1.16 em: 13 to 15 texels at 12 px.
 TEST_F(TexFontDraw, InitRasterisesPrintableAsciiIntoItsOwnTexture) {
     ASSERT_EQ(font.glyphs.size(), size_t(TexFontData::lastChar - TexFontData::firstChar + 1));
     const float line = font.sizeFactorA * font.sizeFactorB;
@@ -46,8 +44,7 @@ TEST_F(TexFontDraw, TextMovesThePen) {
     EXPECT_TRUE(glIsEnabled(GL_LIGHTING) && !glIsEnabled(GL_TEXTURE_2D) && !glIsEnabled(GL_BLEND));
 }
 
-// A missing file, size 0 and a file that is not a font each fail with one line, no glyphs and
-// nothing drawn.
+// A missing file, size 0 and a non-font each fail with one line, no glyphs and nothing drawn.
 TEST_F(TexFontDraw, MissingFileBadSizeOrNotAFontFailCleanly) {
     TexFontData data;
     EXPECT_EQ(testsupport::captureStderr([&] { EXPECT_FALSE(data.init("fonts/missing.ttf", 12)); }),

@@ -1,5 +1,4 @@
-// Image<unsigned char>::initTexture in a real GL context: placeholder, power-of-two decision and
-// resizing, formats and row alignment, read back with glGetTexImage.
+// Image<unsigned char>::initTexture in a real GL context, read back with glGetTexImage.
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -19,8 +18,7 @@ lumo::Image<unsigned char> pattern(int w, int h, int n) {
     return img;
 }
 
-// Uploads img into the bound texture and returns what it printed; then `size` is 1000 width +
-// height of level 0 and `bytes` its texels with the image's channel count.
+// What uploading img printed; then `size` is level 0's 1000 width + height, `bytes` its texels.
 std::string upload(const lumo::Image<unsigned char>& img, int& size, Bytes& bytes) {
     const std::string err = testsupport::captureStderr([&] { img.initTexture(GL_MODULATE); });
     GLint w = 0, h = 0, format = 0;
@@ -38,8 +36,7 @@ std::string upload(const lumo::Image<unsigned char>& img, int& size, Bytes& byte
 
 class TextureUpload : public GLTest {};
 
-// The first upload of the process decides the mode from the extension string, once; an empty
-// image goes through the decision and uploads the 8 x 8 RGB placeholder.
+// The first upload decides the mode from the extensions, once; empty images get the placeholder.
 TEST_F(TextureUpload, PlaceholderAndTheOneTimePow2Decision) {
     const std::string ext = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
     const bool npot = ext.find("texture_non_power_of_two") != std::string::npos;
@@ -56,8 +53,7 @@ TEST_F(TextureUpload, PlaceholderAndTheOneTimePow2Decision) {
                   (x + y) % 2 * 100 + (x + y + 1) % 2 * 10 + ((x * y) % 2 + x) % 2);
 }
 
-// Mode on resizes to the next powers of two; mode off uploads unchanged, one GL format per
-// channel count, rows that are not 4-byte aligned.
+// Mode on resizes to powers of two; mode off uploads unchanged; each channel count; odd rows.
 TEST_F(TextureUpload, Pow2ModesSizesAndFormats) {
     const struct {
         lumo::image_pow2mode_t mode;
@@ -82,8 +78,7 @@ TEST_F(TextureUpload, Pow2ModesSizesAndFormats) {
 }
 
 TEST(TextureUploadWithoutNpot, ModeOnIsChosenAndPrintedWhenTheExtensionIsMissing) {
-    // Mesa drops the extension from the string on request; this must happen before the window
-    // (and its context) is made, so the test only runs when it comes first in its process.
+    // Mesa drops the extension on request, only before the window's context is made.
     setenv("MESA_EXTENSION_OVERRIDE", "-GL_ARB_texture_non_power_of_two", 1);
     GLTestWindow::get().reset();
     const std::string ext = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));

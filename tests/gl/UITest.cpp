@@ -1,5 +1,4 @@
-// CountedRef's end of the program on a corrupted count, and UI::drawString through the bitmap
-// font and through an installed font without data.
+// CountedRef's exit on a corrupted count, and UI::drawString before and after setFont.
 #include "platform/ui/UI.h"
 #include "tests/support/gl/GLTestWindow.h"
 
@@ -8,27 +7,19 @@
 #include <string>
 
 TEST(CountedRefDeathTest, CountBelowZeroEndsTheProgram) {
-    EXPECT_EXIT(
-        {
-            CountedRef<int> r;
-            *r.count = 0;
-            r.release();
-        },
-        testing::ExitedWithCode(1), "");
+    CountedRef<int> r;
+    *r.count = 0;
+    EXPECT_EXIT(r.release(), testing::ExitedWithCode(1), "");
+    *r.count = 1;  // the destructor's release frees it here
 }
 
-// Window pixels as drawing units, (0, 0) at the bottom left.
-class UIText : public GLTest {
-  protected:
-    void SetUp() override {
-        GLTest::SetUp();
-        glOrtho(0, GLTestWindow::kWidth, 0, GLTestWindow::kHeight, -1, 1);
-    }
+struct UIText : GLTest {  // pixelUnits: window pixels as drawing units, (0, 0) at the bottom left
+    void pixelUnits() { glOrtho(0, GLTestWindow::kWidth, 0, GLTestWindow::kHeight, -1, 1); }
 };
 
-// Before setFont: Helvetica 18 bitmap characters from the raster position; text is cut at 1023
-// characters.
+// Before setFont: Helvetica 18 bitmap characters from the raster position, cut at 1023.
 TEST_F(UIText, BitmapFontBeforeSetFont) {
+    pixelUnits();
     UI::haveFont = false;
     GLfloat raster[4];
     UI::drawString(100, 100, "%d", 42);
@@ -40,9 +31,9 @@ TEST_F(UIText, BitmapFontBeforeSetFont) {
     EXPECT_EQ(raster[0], 1023.0f * glutBitmapWidth(GLUT_BITMAP_HELVETICA_18, 'i'));
 }
 
-// After setFont, text goes through the installed font in its colour (the start-up program
-// test checks the HUD's pixels); a font without data draws nothing.
+// After setFont, text uses the installed font's colour; a font without data draws nothing.
 TEST_F(UIText, InstalledFontWithoutDataDrawsNothingInItsColour) {
+    pixelUnits();
     TexFont none;
     none.color[1] = 0;
     UI::setFont(none);

@@ -1,5 +1,4 @@
-// Tests of the Mesh data model (triangle record, weight-list identity, owned vertex elements) and
-// of mesh editing: range-image triangulation, keepVert, subdivide and fillSimpleHoles.
+// Tests of the Mesh data model and of mesh editing (range image, keepVert, subdivide, holes).
 #include <gtest/gtest.h>
 
 #include <utility>
@@ -11,11 +10,11 @@
 
 using namespace meshtest;
 
+// The triangle record copies each index array; weight lists compare by identity, not contents.
 TEST(Mesh, TriRecordAndWeightListIdentity) {
     const int vi[3] = {1, 2, 3}, ni[3] = {4, 5, 6}, tci[3] = {7, 8, 9};
     Mesh::Tri t(vi, ni, tci);
     for (int k = 0; k < 3; ++k) EXPECT_EQ(t.vi[k] * 100 + t.ni[k] * 10 + t.tci[k], 147 + 111 * k);
-    // Equal contents in two lists compare unequal; a list equals only itself.
     std::vector<Mesh::bone_weight_t> a = {{1.0f, 2}}, b = {{1.0f, 2}};
     EXPECT_TRUE(a == a && !(a == b));
 }
@@ -39,12 +38,9 @@ TEST(Mesh, CopiesOwnTheirVertexElements) {
 TEST(MeshEdit, RangeImageTriangulation) {
     lumo::Image<float> coords(2, 2, 3);
     lumo::Image<unsigned char> mask(2, 2, 1);
-    for (int i = 0; i < 4; ++i) {
-        coords.data[3 * i] = float(i % 2);
-        coords.data[3 * i + 1] = float(i / 2);
-        coords.data[3 * i + 2] = 10.0f + i % 2;
-        mask.data[i] = i != 1;
-    }
+    const float xyz[12] = {0, 0, 10, 1, 0, 11, 0, 1, 10, 1, 1, 11};
+    for (int i = 0; i < 12; ++i) coords.data[i] = xyz[i];
+    mask.data[0] = mask.data[2] = mask.data[3] = 1;
     Mesh m(coords, mask);
     EXPECT_EQ(m.vert, (std::vector<V>{V(0, 0, 10), V(0, 1, 10), V(1, 1, 11)}));
     EXPECT_EQ(m.tvert, (std::vector<V>{V(0, 0, 0), V(0, 0.5f, 0), V(0.5f, 0.5f, 0)}));
@@ -54,8 +50,7 @@ TEST(MeshEdit, RangeImageTriangulation) {
                  "mask.w == coords.w && mask.h == coords.h");
 }
 
-// Current positions are kept, texture coordinates renumbered in order of first use, and
-// triangles with an omitted corner dropped.
+// Current positions kept, texture coordinates renumbered by first use, cut triangles dropped.
 TEST(MeshEdit, KeepVert) {
     Mesh m = mesh({V(0, 0, 0), V(1, 0, 0), V(0, 1, 0), V(1, 1, 0)}, {{0, 1, 2}, {1, 3, 2}});
     m.tvert = m.vert;
@@ -69,8 +64,7 @@ TEST(MeshEdit, KeepVert) {
     EXPECT_TRUE(m.keepVert({0, 1, 3}).tris.empty());
 }
 
-// One triangle becomes six around its centroid; weights merge by bone and are normalised,
-// texture coordinates get their own centroid and midpoints; quads are dropped with a warning.
+// One triangle becomes six around its centroid, weights merged and normalised; quads dropped.
 TEST(MeshEdit, Subdivide) {
     Mesh m = mesh({V(0, 0, 0), V(3, 0, 0), V(0, 3, 0)}, {{0, 1, 2}});
     m.tvert = {V(0, 0, 1), V(0.5f, 0, 1), V(0, 0.5f, 1)};
@@ -90,8 +84,8 @@ TEST(MeshEdit, Subdivide) {
               "2:0.6 3:0.4, 0:0.444444 2:0.333333 3:0.222222");
 }
 
-// A closed pyramid prints nothing; without its square base the hole gets a fan wound like its
-// neighbours (the base's quad 0 3 2 1). Edge keys N a + b go beyond 32 bits with N = 50000.
+// A closed pyramid prints nothing; its base's hole gets a fan wound like its neighbours. Edge
+// keys N a + b go beyond 32 bits with N = 50000.
 TEST(MeshEdit, FillSimpleHoles) {
     Mesh pyramid = mesh({V(0, 0, 0), V(1, 0, 0), V(1, 1, 0), V(0, 1, 0), V(0.5f, 0.5f, 1)},
                         {{0, 1, 4}, {1, 2, 4}, {2, 3, 4}, {3, 0, 4}, {0, 3, 2}, {0, 2, 1}});
@@ -100,7 +94,6 @@ TEST(MeshEdit, FillSimpleHoles) {
     EXPECT_EQ(testsupport::captureStdout([&] { pyramid.fillSimpleHoles(); }),
               "found a hole of size: 4, filling it\n");
     EXPECT_EQ(faceList(pyramid).substr(68), "tri 0/0 3/0 2/0, tri 0/0 2/0 1/0");
-
     Mesh large = mesh(std::vector<V>(50000), {{49998, 49997, 49999}});
     EXPECT_EQ(testsupport::captureStdout([&] { large.fillSimpleHoles(); }),
               "found a hole of size: 3, filling it\n");

@@ -1,5 +1,4 @@
-// Tests of the line-triangle intersection over the rest pose, the plane depth range and
-// linear-blend skinning.
+// Tests of the line-mesh intersection, the plane depth range and linear-blend skinning.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -27,9 +26,8 @@ std::string intersect(const Mesh& m, V o, V d, bool nearest = true) {
 
 }  // namespace
 
-// Triangles at z = 0 and z = 1 (twice): the whole line counts, on the rest pose; the recorded
-// triangle is the first that reached the requested extreme. A near miss prints its close line
-// without a hit; lines parallel to the plane and degenerate triangles print nothing.
+// The whole line on the rest pose; the first triangle reaching the extreme is kept. A near miss
+// prints its close lines; parallel lines and degenerate triangles print nothing.
 TEST(MeshQuery, LineIntersection) {
     Mesh m = mesh({V(0, 0, 0), V(1, 0, 0), V(0, 1, 0), V(0, 0, 1), V(1, 0, 1), V(0, 1, 1)},
                   {{0, 1, 2}, {3, 4, 5}, {3, 4, 5}});
@@ -54,9 +52,8 @@ TEST(MeshQuery, DepthRange) {
     EXPECT_EQ(std::vector<double>(r, r + 4), (std::vector<double>{-1, 2, 1e11, -1e11}));
 }
 
-// Weighted blend of bone transforms, renormalised; no weights or a zero sum stay at rest; an
-// unknown bone is left out and reported; without one list per vertex nothing happens. Spheres
-// follow their own weights.
+// Renormalised blend; no weights or a zero sum stay at rest; an unknown bone is reported; a
+// short weight list does nothing. Spheres follow their own weights.
 TEST(MeshQuery, AnimateBlendsBoneTransforms) {
     Mesh m = mesh(std::vector<V>(4, V(1, 2, 3)), {});
     m.boneWeights = {{{1.0f, 0}}, {{2.0f, 1}, {2.0f, 2}}, {}, {{1.0f, 1}, {-1.0f, 2}}};
