@@ -107,23 +107,7 @@ TEST_F(SceneTest, DamagedSpringGeometryIsNotKept) {
     for (const char* name : files) std::remove((dir + name).c_str());
 }
 
-TEST_F(SceneTest, KeyTable) {
-    Scene* s = makeScene();
-    // 't' and 'r' set fixed fracture thresholds.
-    s->handleKeyboard('t', 0, 0);
-    EXPECT_EQ(s->tetMesh->fractureThreshold, 1.0e9);
-    s->handleKeyboard('r', 0, 0);
-    EXPECT_EQ(s->tetMesh->fractureThreshold, 1000.0);
-    // 'k' pitches about the camera's x axis; 'l' orbits about world y through the origin.
-    s->handleKeyboard('k', 0, 0);
-    EXPECT_NEAR(view.orientation.v.x, std::sin(0.05), 1e-15);
-    view.orientation = lumo::Quaternion();
-    s->handleKeyboard('l', 0, 0);
-    EXPECT_NEAR(view.position.x, 10.0 * std::sin(0.1), 1e-12);
-    EXPECT_NEAR(view.orientation.v.y, std::sin(0.05), 1e-15);
-}
-
-TEST_F(SceneTest, SpaceStepsOnceAndResetRestoresTheRestShape) {
+TEST_F(SceneTest, KeysStepResetSetThresholdsAndTurnTheCamera) {
     const TempFile surface("scene_surface.obj", "v 0.1 0.1 0.1\nv 0.2 0.1 0.1\nv 0.1 0.2 0.1\n");
     Scene* s = makeScene(surface.c_str());
     const std::vector<lumo::Vec3<float>> surfaceRest = s->boundMesh.vert;
@@ -139,6 +123,18 @@ TEST_F(SceneTest, SpaceStepsOnceAndResetRestoresTheRestShape) {
     EXPECT_EQ(s->tetMesh->tets[0].plasticStrain[0], 0.0);
     // Bound by barycentric weights: back to within float rounding.
     EXPECT_NEAR((s->boundMesh.vert[2] - surfaceRest[2]).len(), 0.0, 1e-6);
+    // 't' and 'r' set fixed fracture thresholds.
+    s->handleKeyboard('t', 0, 0);
+    EXPECT_EQ(s->tetMesh->fractureThreshold, 1.0e9);
+    s->handleKeyboard('r', 0, 0);
+    EXPECT_EQ(s->tetMesh->fractureThreshold, 1000.0);
+    // 'k' pitches about the camera's x axis; 'l' orbits about world y through the origin.
+    s->handleKeyboard('k', 0, 0);
+    EXPECT_NEAR(view.orientation.v.x, std::sin(0.05), 1e-15);
+    view.orientation = lumo::Quaternion();
+    s->handleKeyboard('l', 0, 0);
+    EXPECT_NEAR(view.position.x, 10.0 * std::sin(0.1), 1e-12);
+    EXPECT_NEAR(view.orientation.v.y, std::sin(0.05), 1e-15);
 }
 
 TEST_F(SceneTest, PickDragAndDropAndMakeASpring) {

@@ -23,10 +23,9 @@ using tetmeshes::identityRotations;
 namespace {
 
 // Current positions x' = x + a x + b y (y, z at rest): a gives sigma_xx = tension in uniaxial
-// strain, b gives tau_xy = shear (default material: E 25000, nu 0.1).
+// strain, b gives tau_xy = shear (in the default material).
 void deform(TetMesh& mesh, double tension, double shear) {
-    const Tetrahedron::Material m;
-    const double nu = m.poissonRatio, E = m.youngsModulus;
+    const double nu = 0.1, E = 25000;
     const double a = tension * (1 - 2 * nu) * (1 + nu) / ((1 - nu) * E);
     const double b = shear * 2 * (1 + nu) / E;
     for (size_t i = 0; i < mesh.vert.size(); ++i) {
