@@ -7,12 +7,8 @@
 #include "tests/support/Capture.h"
 #include "tests/support/sim/TetMeshes.h"
 
-namespace {
-
 using V = lumo::Vec3<float>;
-const double kH = 0.01, kH2 = kH * kH;
-
-}  // namespace
+const double kH = 0.01, kH2 = kH * kH;  // time step (s) and its square
 
 TEST(SceneForces, EachLooseVertexGetsGravityItsPinOrTheGround) {
     // rest and current position of a loose vertex -> its force (mass 10 per vertex).

@@ -123,12 +123,11 @@ TEST_F(SceneTest, KeysStepResetSetThresholdsAndTurnTheCamera) {
     EXPECT_EQ(s->tetMesh->tets[0].plasticStrain[0], 0.0);
     // Bound by barycentric weights: back to within float rounding.
     EXPECT_NEAR((s->boundMesh.vert[2] - surfaceRest[2]).len(), 0.0, 1e-6);
-    // 't' and 'r' set fixed fracture thresholds.
+    // 't', 'r': fixed thresholds; 'k' pitches about camera x, 'l' orbits world y via the origin.
     s->handleKeyboard('t', 0, 0);
     EXPECT_EQ(s->tetMesh->fractureThreshold, 1.0e9);
     s->handleKeyboard('r', 0, 0);
     EXPECT_EQ(s->tetMesh->fractureThreshold, 1000.0);
-    // 'k' pitches about the camera's x axis; 'l' orbits about world y through the origin.
     s->handleKeyboard('k', 0, 0);
     EXPECT_NEAR(view.orientation.v.x, std::sin(0.05), 1e-15);
     view.orientation = lumo::Quaternion();

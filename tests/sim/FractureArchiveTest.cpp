@@ -127,8 +127,7 @@ TEST(FractureArchive, BadHeadersAndClassVersionsAreRejected) {
         {"22 serialization::archive 18 0 0 0 0\n", archive_exception::unsupported_version},
         {"", archive_exception::input_stream_error},
         {"hello", archive_exception::input_stream_error},
-        // A token that is not a number; corrupt counts run into the end of the file rather than
-        // sizing containers by them.
+        // A word for a number; huge counts run into the file's end instead of sizing containers.
         {"22 serialization::archive 6 0 0 1 0 0 0 5 0 1 0 x0.5 3 10\n",
          archive_exception::input_stream_error},
         {"22 serialization::archive 6 0 0 4000000000 0 0 0 5 0 1 0 -0.5 3 10 3000000000 0 5 7\n",
