@@ -1,5 +1,4 @@
-// External forces of a scene step (gravity, pins, ground, springs, the dragged point) and the
-// report of a fracture log that cannot be written.
+// Scene step forces (gravity, pins, ground, springs, dragged point); an unwritable fracture log.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,25 +7,21 @@
 #include "tests/support/Capture.h"
 #include "tests/support/sim/TetMeshes.h"
 
-namespace {
-
 using V = lumo::Vec3<float>;
-const double kH = 0.01, kH2 = kH * kH;
-
-}  // namespace
+const double kH = 0.01, kH2 = kH * kH;  // time step (s) and its square
 
 TEST(SceneForces, EachLooseVertexGetsGravityItsPinOrTheGround) {
     // rest and current position of a loose vertex -> its force (mass 10 per vertex).
     const struct {
         V rest, cur;
-        double fx, fy, fz;
+        double f[3];
     } cases[] = {
-        {V(0, 5, 0), V(0, 5, 0), 0, -98.1, 0},
-        {V(1, 2, -3), V(1.5f, 2, -3), -0.5 / kH2, 0, 0},  // pinned: (rest - current) / h^2
-        {V(0, 0, -2.999f), V(0.5f, 0, -2.999f), 0, -98.1, 0},
-        {V(0, -10, 0), V(0, -10, 0), 0, -98.1, 0},                    // on the ground
-        {V(0, 0, 0), V(0, -10.5f, 0), 0, 0.5 / kH2, 0},               // below it: pushed up
-        {V(1, -10, -4), V(2, -10.25f, -4), -1 / kH2, 0.25 / kH2, 0},  // the pin's x, z
+        {V(0, 5, 0), V(0, 5, 0), {0, -98.1, 0}},
+        {V(1, 2, -3), V(1.5f, 2, -3), {-0.5 / kH2, 0, 0}},  // pinned: (rest - current) / h^2
+        {V(0, 0, -2.999f), V(0.5f, 0, -2.999f), {0, -98.1, 0}},
+        {V(0, -10, 0), V(0, -10, 0), {0, -98.1, 0}},                    // on the ground
+        {V(0, 0, 0), V(0, -10.5f, 0), {0, 0.5 / kH2, 0}},               // below it: pushed up
+        {V(1, -10, -4), V(2, -10.25f, -4), {-1 / kH2, 0.25 / kH2, 0}},  // the pin's x, z
     };
     boost::shared_ptr<TetMesh> m = tetmeshes::makeMesh(tetmeshes::oneTet());
     for (const auto& c : cases) {
@@ -35,11 +30,8 @@ TEST(SceneForces, EachLooseVertexGetsGravityItsPinOrTheGround) {
     }
     const lumo::Matrix F = Scene::externalForces(*m, {}, Scene::Handle{-1, {}, {}}, kH);
     ASSERT_EQ(F.m, 3 * 10);
-    for (int i = 0; i < 6; ++i) {
-        const double want[3] = {cases[i].fx, cases[i].fy, cases[i].fz};
-        // -98.1 rounds once from exact decimal inputs; the pins' quotients carry float inputs.
-        for (int k = 0; k < 3; ++k) EXPECT_NEAR(F[3 * (4 + i) + k], want[k], 1e-6) << i << k;
-    }
+    // -98.1 rounds once from exact decimal inputs; the pins' quotients carry float inputs.
+    for (int i = 0; i < 18; ++i) EXPECT_NEAR(F[12 + i], cases[i / 3].f[i % 3], 1e-6) << i;
 }
 
 TEST(SceneForces, SpringsPullCornersByWeightOverHSquared) {
@@ -51,8 +43,7 @@ TEST(SceneForces, SpringsPullCornersByWeightOverHSquared) {
     // slot 2 at (0,0,1), d = (2, 0, -1); slot 3 has weight 0: gravity only.
     const std::pair<int, double> want[] = {{0, 2500}, {6, 625}, {9, 1250}, {11, -625}, {4, -98.1}};
     for (const auto& w : want) EXPECT_NEAR(F[w.first], w.second, 1e-9) << w.first;
-    // Springs accumulate; the dragged point counts twice; a spring naming no tetrahedron exerts
-    // nothing.
+    // Springs add up; the dragged point counts twice; one naming no tetrahedron exerts nothing.
     Spring bad(7, s.bary, s.pos), negative(-2, s.bary, s.pos);
     EXPECT_NEAR(Scene::externalForces(*m, {s, s}, Scene::Handle{0, s.bary, s.pos}, kH)[0], 10000.0,
                 1e-9);
