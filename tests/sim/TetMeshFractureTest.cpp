@@ -132,6 +132,7 @@ TEST(TetMeshFracture, TensionSplitsTheStarByRestCentroid) {
     groups << "Below: ";
     for (int t : r.belowTets) mesh->tets[t].print(groups) << "\n";
     EXPECT_EQ(out.rfind(groups.str() + "Found sep tri: ", 0), 0u) << out;
+    EXPECT_EQ(out.find("fracture: ", 1), std::string::npos);  // one split, one line
     EXPECT_EQ(std::make_tuple(r.vertex, r.newVertex, r.offset, r.separatingTriangles.size()),
               std::make_tuple(0, 7, 0.0, size_t(4)));
     // Above keeps the vertex and turns green, below takes the copy and turns blue.
