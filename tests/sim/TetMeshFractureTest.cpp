@@ -151,6 +151,22 @@ TEST(TetMeshFracture, TensionSplitsTheStarByRestCentroid) {
     EXPECT_EQ(mesh->velocities[7], lumo::Vec3<float>(1, 2, 3));
 }
 
+// Two elements sharing only the edge 0-1: splitting vertex 0 (copy 6 in the second) leaves one
+// separating edge, printed with the slot of vertex 0 in the above element.
+TEST(TetMeshFracture, SharedEdgeGivesOneSeparatingEdge) {
+    std::vector<Tetrahedron> tets = {Tetrahedron(0, 3, 1, 2), Tetrahedron(6, 5, 1, 4)};
+    TetMeshFractureInfo info;
+    const std::string out = captureStdout([&] {
+        info = TetMeshFractureInfo(tets, 1, lumo::Vec3<float>(1, 0, 0), 0, 0, 6, {0}, {1});
+    });
+    EXPECT_EQ(out, "Above: 0,1,2,3\nBelow: 6,1,4,5\nSep edge: 0-1 6-1\n  0 1 2 3  (0 => 0, 0) \n");
+    EXPECT_TRUE(info.separatingTriangles.empty());
+    ASSERT_EQ(info.separatingEdges.size(), 1u);
+    EXPECT_EQ(std::make_tuple(info.separatingEdges[0].vertex, info.separatingEdges[0].newVertex,
+                              info.separatingEdges[0].other),
+              std::make_tuple(0, 6, 1));
+}
+
 TEST(TetMeshFracture, BeamSplitsEachTetrahedronOnce) {
     auto mesh = tetmeshes::makeMesh(tetmeshes::beam(4));
     const size_t nVerts = mesh->vert.size();
