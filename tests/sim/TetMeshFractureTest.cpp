@@ -133,6 +133,13 @@ TEST(TetMeshFracture, TensionSplitsTheStarByRestCentroid) {
     for (int t : r.belowTets) mesh->tets[t].print(groups) << "\n";
     EXPECT_EQ(out.rfind(groups.str() + "Found sep tri: ", 0), 0u) << out;
     EXPECT_EQ(out.find("fracture: ", 1), std::string::npos);  // one split, one line
+    std::ostringstream tri;  // each separating triangle as the corners of its above face
+    tri << "Sep tri:\n";
+    for (const auto& st : r.separatingTriangles) {
+        const TriangleIndices c = mesh->tets[st.aboveTet].faceVertices(st.face);
+        tri << c[0] << ' ' << c[1] << ' ' << c[2] << "  (0, 7)\n";
+    }
+    EXPECT_NE(out.find(tri.str()), std::string::npos) << out;
     EXPECT_EQ(std::make_tuple(r.vertex, r.newVertex, r.offset, r.separatingTriangles.size()),
               std::make_tuple(0, 7, 0.0, size_t(4)));
     // Above keeps the vertex and turns green, below takes the copy and turns blue.
