@@ -190,4 +190,6 @@ TEST(MeshObj, WriterSectionsAndRoundTrip) {
     ASSERT_EQ(a.saveobj(file.c_str(), true, true), 1);
     EXPECT_EQ(file.read(), first + "v 9 9 9\nv 1 0 0\nv 0 1.23457 0\nf 1 2 3\n");
     EXPECT_EQ(a.saveobj((testing::TempDir() + "no/such/dir.obj").c_str(), false, false), 0);
+    EXPECT_EQ(testsupport::captureStderr([&] { EXPECT_EQ(a.saveobj("/dev/full", 0, 0), 0); }),
+              "/dev/full: error while writing the mesh\n");  // a write that fails is reported
 }
