@@ -210,7 +210,16 @@ void prefetchElement(const TetMesh::StepWork& w, int e, const Tetrahedron& t) {
 
 }  // namespace
 
-void assembleStep(TetMesh& mesh, TetMesh::StepWork& w, double dt) {
+// On x86-64 the element loop is compiled twice, for AVX2 and for any x86-64, and the loader
+// picks one by the CPU; flatten inlines the element kernels so they get the wider vectors too.
+// AVX2 without FMA rounds every product and sum as SSE2 does, so both give the same bits.
+#if defined(__x86_64__)
+#define TETLAB_AVX2_CLONES __attribute__((target_clones("avx2", "default"), flatten))
+#else
+#define TETLAB_AVX2_CLONES
+#endif
+
+TETLAB_AVX2_CLONES void assembleStep(TetMesh& mesh, TetMesh::StepWork& w, double dt) {
     const size_t N = 3 * mesh.vert.size();
     w.Kb.assign(w.neighbours.size() * 9, 0.0);
     w.F0.assign(N, 0.0);
@@ -218,7 +227,7 @@ void assembleStep(TetMesh& mesh, TetMesh::StepWork& w, double dt) {
     ElementWork ew;
     for (size_t e = 0; e < mesh.tets.size(); ++e) {
         Tetrahedron& t = mesh.tets[e];
-        if (e + 1 < mesh.tets.size()) prefetchElement(w, int(e + 1), mesh.tets[e + 1]);
+        if (e + 2 < mesh.tets.size()) prefetchElement(w, int(e + 2), mesh.tets[e + 2]);
         const double* R = &w.rot3[9 * e];
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < 3; ++c) {
