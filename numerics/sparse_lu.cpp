@@ -2,13 +2,17 @@
 // and SparseMatrix::umfsolve, a one-off solve with UMFPACK's default settings.
 #include "numerics/sparse_lu.h"
 
+#include <dlfcn.h>
+#include <strings.h>
 #include <suitesparse/umfpack.h>
 
 #include <algorithm>
 #include <cassert>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <string>
 
 #include "numerics/sparsematrix.h"
@@ -71,9 +75,45 @@ struct UmfStatusLine {
     }
 };
 
+// OpenBLAS picks its kernels when it is loaded, from a table of CPU models; on a model newer
+// than its table it falls back to its generic ("Prescott") kernels, four to five times slower
+// in the dense products of UMFPACK's large fronts. When that happened on a CPU with AVX-512 or
+// AVX2, select the matching kernels once, as OPENBLAS_CORETYPE would have at load time, through
+// the two entry points OpenBLAS exports for it. A user's OPENBLAS_CORETYPE is left alone, and
+// without OpenBLAS (another BLAS linked) nothing happens.
+void chooseBlasKernels() {
+#if defined(__x86_64__)
+    if (std::getenv("OPENBLAS_CORETYPE")) return;
+    using CoreName = char* (*)();
+    using Reload = void (*)();
+    const auto coreName = reinterpret_cast<CoreName>(dlsym(RTLD_DEFAULT, "openblas_get_corename"));
+    const auto quit = reinterpret_cast<Reload>(dlsym(RTLD_DEFAULT, "gotoblas_dynamic_quit"));
+    const auto init = reinterpret_cast<Reload>(dlsym(RTLD_DEFAULT, "gotoblas_dynamic_init"));
+    if (!coreName || !quit || !init) return;
+    const char* name = coreName();
+    if (!name || strcasecmp(name, "Prescott") != 0) return;
+    __builtin_cpu_init();
+    const char* core = nullptr;
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+        __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512dq") &&
+        __builtin_cpu_supports("avx512cd"))
+        core = "SkylakeX";
+    else if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"))
+        core = "Haswell";
+    if (!core) return;
+    // Read by the reload only; taken out again so that nothing else sees it.
+    setenv("OPENBLAS_CORETYPE", core, 1);
+    quit();
+    init();
+    unsetenv("OPENBLAS_CORETYPE");
+#endif
+}
+
 }  // namespace
 
 SparseLU::SparseLU(const Options& options) : options_(options) {
+    static std::once_flag blasChosen;
+    std::call_once(blasChosen, chooseBlasKernels);
     umfpack_di_defaults(control_);
     if (options_.tunedForSpd) {
         control_[UMFPACK_ORDERING] = UMFPACK_ORDERING_CHOLMOD;

@@ -1,4 +1,7 @@
 // Tests of SparseMatrix storage, entry access, products, MATLAB output and the UMFPACK solve.
+#include <dlfcn.h>
+
+#include <cstdlib>
 #include <vector>
 
 #include "numerics/sparse_lu.h"
@@ -95,5 +98,19 @@ TEST(SparseLU, KeptAnalysisGivesTheSameBitsUntilThePatternChanges) {
         const Matrix r = A * x2 - b;
         EXPECT_LT(std::sqrt(r.dot(r) / b.dot(b)), 1e-13) << d;
         EXPECT_EQ(kept.analyses(), 1 + wide) << d;
+    }
+}
+
+// OpenBLAS falls back to its generic kernels on CPU models newer than its table; the first
+// solver made must have moved it to the kernels the CPU can run (a no-op where OpenBLAS knew
+// the CPU, or is not the BLAS).
+TEST(SparseLU, OpenBlasRunsTheKernelsTheCpuSupports) {
+    const auto coreName =
+        reinterpret_cast<char* (*)()>(dlsym(RTLD_DEFAULT, "openblas_get_corename"));
+    if (!coreName || std::getenv("OPENBLAS_CORETYPE")) GTEST_SKIP() << "not OpenBLAS's choice";
+    lumo::SparseLU lu((lumo::SparseLU::Options()));
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) {
+        EXPECT_STRCASENE(coreName(), "Prescott");
     }
 }
