@@ -131,7 +131,8 @@ void runBody(const char* label, TetMesh* m, double zPin, int steps) {
     }
     const double outside = ms[0] + ms[1] + ms[3];
     printf(
-        "%-7s %6zu tets %6d verts | median ms: rotations %6.2f  assembly %6.2f  umfsolve %8.2f  "
+        "%-7s %6zu tets %6d verts | median ms: rotations %6.2f  pattern+assembly %6.2f  umfsolve "
+        "%8.2f  "
         "rest %6.2f  step %8.2f (first %8.2f) | outside solve %4.1f%% %.2f us/tet | peak %.0f MB\n",
         label, m->tets.size(), n, ms[0], ms[1], ms[2], ms[3], ms[4], 1000.0 * first,
         100.0 * outside / (outside + ms[2]), 1000.0 * outside / std::max<size_t>(m->tets.size(), 1),

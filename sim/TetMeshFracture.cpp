@@ -44,8 +44,8 @@ void restFrameStress(const Tetrahedron& t, const std::vector<lumo::Vec3<float>>&
     }
 }
 
-// Asks the cache for the B and E matrices of the next tetrahedron to test: separate heap
-// blocks far apart, which the hardware does not guess on its own.
+// Asks the cache for the B and E matrices of a tetrahedron a few places ahead in the test:
+// separate heap blocks far apart, which the hardware does not guess on its own.
 void prefetchStressData(const Tetrahedron& t) {
     for (int k = 0; k < 72; k += 8) __builtin_prefetch(t.B.data + k);
     for (int k = 0; k < 36; k += 8) __builtin_prefetch(t.E.data + k);
