@@ -22,6 +22,8 @@ TEST_F(TetBoundMeshDraw, UntexturedSurfaceUnlitDebugPointsAndRestoredState) {
     s.tvert.push_back(Vec3<float>(0.5f, 0.5f, 0));
     int vi[3] = {0, 1, 2}, tci[3] = {0, 0, 0};
     s.tris.push_back(Mesh::Tri(vi, vi, tci));
+    s.draw();  // in the default colour, 0.8 grey
+    EXPECT_EQ(window().pixel(320, 240), (RGBA{204, 204, 204, 255}));
     s.material->diffuse = lumo::Vec4<float>(0, 1, 0, 1);
     s.drawVertexNumbers = true;
     s.debugPoints.push_back(Vec3<float>(0.8f, 0.8f, 0));

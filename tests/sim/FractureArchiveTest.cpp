@@ -147,4 +147,6 @@ TEST(FractureArchive, BadHeadersAndClassVersionsAreRejected) {
     std::string what;
     loadFailure("22 serialization::archive 6 0 0 1 0 0 1 5\n", records, &what);
     EXPECT_EQ(what, "class version TetMeshFractureInfo");
+    loadFailure(version1At(4), records, &what);
+    EXPECT_EQ(what, "class version std::vector<TetMeshFractureInfo>");
 }
