@@ -44,9 +44,16 @@ void restFrameStress(const Tetrahedron& t, const std::vector<lumo::Vec3<float>>&
     }
 }
 
-// Asks the cache for the B and E matrices of a tetrahedron a few places ahead in the test:
-// separate heap blocks far apart, which the hardware does not guess on its own.
-void prefetchStressData(const Tetrahedron& t) {
+// Asks the cache for what the stress test reads a few tetrahedra ahead of tetrahedron i: the
+// element itself 16 ahead, then, once its matrix pointers have arrived, the B and E matrices
+// 8 ahead (separate heap blocks far apart, which the hardware does not guess on its own).
+void prefetchForStressTest(const std::vector<Tetrahedron>& tets, size_t i) {
+    if (i + 16 < tets.size()) {
+        __builtin_prefetch(tets[i + 16].verts);
+        __builtin_prefetch(&tets[i + 16].E);
+    }
+    if (i + 8 >= tets.size()) return;
+    const Tetrahedron& t = tets[i + 8];
     for (int k = 0; k < 72; k += 8) __builtin_prefetch(t.B.data + k);
     for (int k = 0; k < 36; k += 8) __builtin_prefetch(t.E.data + k);
 }
@@ -142,7 +149,7 @@ void TetMesh::handleFractures(const std::vector<double>& rot3) {
 
     for (int i = 0; i < static_cast<int>(tets.size()); ++i) {
         if (split[i]) continue;
-        if (i + 4 < static_cast<int>(tets.size())) prefetchStressData(tets[i + 4]);
+        prefetchForStressTest(tets, size_t(i));
         double s[6];
         restFrameStress(tets[i], vert, restVert, &rot3[9 * i], s);
         if (surelyBelow(s, fractureThreshold)) continue;
