@@ -1,6 +1,7 @@
 // What TetMesh::simulate keeps from one step to the next to save work: per-element rest-pose
-// caches, the stiffness pattern with each element's block slots, the value buffers and the
-// sparse solver with its kept analysis. Only TetMeshStep*.cpp use it.
+// caches, the stiffness pattern with each element's block slots, the value buffers, the
+// sparse solver with its kept analysis and the fracture test's stress gains. Only the step's
+// own files (TetMeshStep.cpp, TetMeshAssembly.cpp, TetMeshFracture.cpp) use it.
 #pragma once
 
 #include <memory>
@@ -50,6 +51,18 @@ struct TetMesh::StepWork {
 
     std::unique_ptr<lumo::SparseLU> lu;
     bool luReuses = false;  // the reuse setting lu was made with
+
+    // ---- fracture test (TetMeshFracture.cpp) ----
+    // Per element: the bound `gain` on its stress per unit of rest-frame displacement, and
+    // handles on the B and E blocks it was computed from, compared by address every step.
+    // Element matrices are never written in place (updateVolume makes new ones), and the
+    // handles keep a replaced block alive, so an equal address means the same matrix.
+    struct StressGain {
+        bool valid = false;
+        lumo::Matrix B, E;
+        double gain = 0.0;
+    };
+    std::vector<StressGain> stressGain;
 };
 
 // Brings the pattern of `work` up to date with mesh (rebuilt when the vertex count or an

@@ -116,6 +116,22 @@ TEST(TetMeshFracture, StressCases) {
     }
 }
 
+// The test follows an element's new matrices: a strain that a soft material keeps far below
+// the threshold breaks the star once the material is stiffened.
+TEST(TetMeshFracture, StiffenedMaterialIsTestedWithItsNewMatrices) {
+    auto mesh = tetmeshes::makeMesh(tetmeshes::octahedronStar());
+    deform(*mesh, 2000, 0);  // sigma_xx = 2000 in the default material
+    mesh->fractureThreshold = 1000;
+    for (double youngs : {250.0, 25000.0}) {
+        for (Tetrahedron& t : mesh->tets) {
+            t.material.youngsModulus = youngs;
+            t.updateVolume(mesh->restVert);
+        }
+        captureStdout([&] { mesh->handleFractures(identityRotations(8)); });
+        EXPECT_EQ(mesh->recentFractures.empty(), youngs < 1000) << youngs;
+    }
+}
+
 TEST(TetMeshFracture, TensionSplitsTheStarByRestCentroid) {
     auto mesh = tetmeshes::makeMesh(tetmeshes::octahedronStar());
     deform(*mesh, 2000, 0);
