@@ -109,11 +109,128 @@ void chooseBlasKernels() {
 #endif
 }
 
+// UMFPACK allocates its factorisation afresh for every solve and frees it after: tens to
+// hundreds of MB once a body has thousands of elements, which the system maps, zero-fills one
+// 4 kB page fault at a time and unmaps again, a fifth to a quarter of a large solve. So every
+// SuiteSparse allocation goes through these functions, and blocks of 1 MB and more that are
+// freed are kept for the next solve: a request takes the smallest kept block of at least its
+// size and at most a quarter more. A kept block shrinks in place without giving its pages back
+// (UMFPACK trims its factorisation to size at the end). What one solve leaves unused is
+// released at the end of the next, and everything once no solver is left.
+namespace kept {
+
+struct Header {  // in front of every block handed out; 16 bytes keep the data 16-aligned
+    size_t capacity;
+    size_t solve;  // the solve during which the block was freed, once kept
+};
+static_assert(sizeof(Header) == 16, "block data must stay 16-aligned");
+
+const size_t kFrom = size_t(1) << 20;
+std::mutex mutex;
+std::vector<Header*> blocks;
+size_t solves = 0;  // solves ended so far
+int solvers = 0;    // SparseLU objects alive
+
+Header* take(size_t n) {
+    if (n < kFrom) return nullptr;
+    std::lock_guard<std::mutex> lock(mutex);
+    size_t best = blocks.size();
+    for (size_t k = 0; k < blocks.size(); ++k) {
+        const size_t c = blocks[k]->capacity;
+        if (c >= n && c - n <= n / 4 && (best == blocks.size() || c < blocks[best]->capacity))
+            best = k;
+    }
+    if (best == blocks.size()) return nullptr;
+    Header* h = blocks[best];
+    blocks.erase(blocks.begin() + best);
+    return h;
+}
+
+const size_t kLargest = std::numeric_limits<size_t>::max() - sizeof(Header);
+
+void* allocate(size_t n) {
+    if (Header* h = take(n)) return h + 1;
+    if (n > kLargest) return nullptr;
+    Header* h = static_cast<Header*>(std::malloc(sizeof(Header) + n));
+    if (!h) return nullptr;
+    h->capacity = n;
+    return h + 1;
+}
+
+void* allocateZeroed(size_t count, size_t size) {
+    if (size != 0 && count > kLargest / size) return nullptr;
+    const size_t n = count * size;
+    if (Header* h = take(n)) {
+        std::memset(h + 1, 0, n);
+        return h + 1;
+    }
+    Header* h = static_cast<Header*>(std::calloc(1, sizeof(Header) + n));
+    if (!h) return nullptr;
+    h->capacity = n;
+    return h + 1;
+}
+
+void release(void* p) {
+    if (!p) return;
+    Header* h = static_cast<Header*>(p) - 1;
+    if (h->capacity < kFrom) return std::free(h);
+    std::lock_guard<std::mutex> lock(mutex);
+    h->solve = solves;
+    blocks.push_back(h);
+}
+
+void* reallocate(void* p, size_t n) {
+    if (!p) return allocate(n);
+    Header* h = static_cast<Header*>(p) - 1;
+    if (h->capacity >= kFrom && n <= h->capacity) return p;
+    if (n > kLargest) return nullptr;
+    h = static_cast<Header*>(std::realloc(h, sizeof(Header) + n));
+    if (!h) return nullptr;
+    h->capacity = n;
+    return h + 1;
+}
+
+// At the end of a solve: frees the blocks kept from before it that it did not take.
+void endSolve() {
+    std::lock_guard<std::mutex> lock(mutex);
+    ++solves;
+    size_t keep = 0;
+    for (Header* h : blocks) {
+        if (h->solve + 1 < solves)
+            std::free(h);
+        else
+            blocks[keep++] = h;
+    }
+    blocks.resize(keep);
+}
+
+void solverMade() {
+    static std::once_flag installed;
+    std::call_once(installed, [] {
+        SuiteSparse_config.malloc_func = allocate;
+        SuiteSparse_config.calloc_func = allocateZeroed;
+        SuiteSparse_config.realloc_func = reallocate;
+        SuiteSparse_config.free_func = release;
+    });
+    std::lock_guard<std::mutex> lock(mutex);
+    ++solvers;
+}
+
+void solverGone() {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (--solvers > 0) return;
+    for (Header* h : blocks) std::free(h);
+    blocks.clear();
+}
+
+}  // namespace kept
+
 }  // namespace
 
 SparseLU::SparseLU(const Options& options) : options_(options) {
     static std::once_flag blasChosen;
     std::call_once(blasChosen, chooseBlasKernels);
+    kept::solverMade();
     umfpack_di_defaults(control_);
     if (options_.tunedForSpd) {
         control_[UMFPACK_ORDERING] = UMFPACK_ORDERING_CHOLMOD;
@@ -123,6 +240,7 @@ SparseLU::SparseLU(const Options& options) : options_(options) {
 
 SparseLU::~SparseLU() {
     freeSymbolic();
+    kept::solverGone();
 }
 
 void SparseLU::freeSymbolic() {
@@ -165,6 +283,7 @@ bool SparseLU::solve(int n, const int* p, const int* i, const double* x, const d
     }
     umfpack_di_free_numeric(&numeric);
     if (!solved) std::fill(sol, sol + n, std::numeric_limits<double>::quiet_NaN());
+    kept::endSolve();
     status.print();
     return solved;
 }

@@ -1,6 +1,7 @@
 // Tests of SparseMatrix storage, entry access, products, MATLAB output and the UMFPACK solve.
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -98,6 +99,31 @@ TEST(SparseLU, KeptAnalysisGivesTheSameBitsUntilThePatternChanges) {
         const Matrix r = A * x2 - b;
         EXPECT_LT(std::sqrt(r.dot(r) / b.dot(b)), 1e-13) << d;
         EXPECT_EQ(kept.analyses(), 1 + wide) << d;
+    }
+}
+
+// Grid Laplacians large enough for UMFPACK to allocate blocks of megabytes, which are kept
+// from one solve to the next: after a smaller and a larger system, the first solves again to
+// the same bits.
+TEST(SparseLU, KeptBlocksServeLaterSolvesOfOtherSizes) {
+    lumo::SparseLU lu({true, true});
+    std::vector<double> first;
+    for (int g : {100, 100, 50, 140, 100}) {
+        const int n = g * g;
+        Cols cols(n);
+        for (int c = 0; c < n; ++c)
+            for (int r : {c - g, c - 1, c, c + 1, c + g})
+                if (r >= 0 && r < n && (r / g == c / g || r % g == c % g))
+                    cols[c].push_back({r, r == c ? 4.5 : -1.0});
+        SparseMatrix A(n, cols);
+        const Matrix b = randomMatrix(n, 1, 3);
+        Matrix x(n, 1);
+        ASSERT_TRUE(lu.solve(n, A.p, A.i, A.x, b.data, x.data)) << g;
+        const Matrix r = A * x - b;
+        EXPECT_LT(std::sqrt(r.dot(r) / b.dot(b)), 1e-13) << g;
+        if (g != 100) continue;
+        if (first.empty()) first.assign(x.data, x.data + n);
+        EXPECT_TRUE(std::equal(first.begin(), first.end(), x.data)) << g;
     }
 }
 
