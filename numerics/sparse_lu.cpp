@@ -13,6 +13,7 @@
 #include <cstring>
 #include <limits>
 #include <mutex>
+#include <new>
 #include <string>
 
 #include "numerics/sparsematrix.h"
@@ -116,7 +117,10 @@ void chooseBlasKernels() {
 // freed are kept for the next solve: a request takes the smallest kept block of at least its
 // size and at most a quarter more. A kept block shrinks in place without giving its pages back
 // (UMFPACK trims its factorisation to size at the end). What one solve leaves unused is
-// released at the end of the next, and everything once no solver is left.
+// released at the end of the next, and everything once no solver is left. Of the SuiteSparse
+// libraries that allocate through these (UMFPACK and the orderings it calls), the program calls
+// only UMFPACK, only from SparseLU, which installs them before its first call; CXSparse
+// allocates with the C library directly.
 namespace kept {
 
 struct Header {  // in front of every block handed out; 16 bytes keep the data 16-aligned
@@ -176,7 +180,11 @@ void release(void* p) {
     if (h->capacity < kFrom) return std::free(h);
     std::lock_guard<std::mutex> lock(mutex);
     h->solve = solves;
-    blocks.push_back(h);
+    try {
+        blocks.push_back(h);
+    } catch (const std::bad_alloc&) {  // called from C: nothing may propagate
+        std::free(h);
+    }
 }
 
 void* reallocate(void* p, size_t n) {
