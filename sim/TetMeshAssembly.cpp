@@ -227,7 +227,9 @@ void prefetchForAssembly(const TetMesh::StepWork& w, const std::vector<Tetrahedr
 // On x86-64 the element loop is compiled twice, for AVX2 and for any x86-64, and the loader
 // picks one by the CPU; flatten inlines the element kernels so they get the wider vectors too.
 // AVX2 without FMA rounds every product and sum as SSE2 does, so both give the same bits.
-#if defined(__x86_64__)
+// GCC only: clang 14 refuses flatten beside target_clones and does not emit the dispatcher
+// for callers in other files, so a clang build has the one x86-64 loop (the same bits).
+#if defined(__x86_64__) && !defined(__clang__)
 #define TETLAB_AVX2_CLONES __attribute__((target_clones("avx2", "default"), flatten))
 #else
 #define TETLAB_AVX2_CLONES

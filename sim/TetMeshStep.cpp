@@ -128,7 +128,7 @@ bool fitsSinglePrecision(const std::vector<double>& v, const std::vector<Vec3<fl
     for (size_t i = 0; i < vert.size(); ++i) {
         for (int c = 0; c < 3; ++c)
             if (!(std::fabs(v[3 * i + c]) <= fmax)) return false;
-        const Vec3<float> vel(float(v[3 * i]), float(v[3 * i + 1]), float(v[3 * i + 2]));
+        const Vec3<float> vel{float(v[3 * i]), float(v[3 * i + 1]), float(v[3 * i + 2])};
         const Vec3<float> p = vert[i] + vel * dt;
         if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return false;
     }

@@ -19,7 +19,8 @@ TEST(Image, ZeroFilledAndAssignmentOutlivesItsSource) {
         for (int i = 0; i < 12; ++i) source.data[i] = 0xFFFFFFF0u + i;
         target = source;
     }  // the target outlives its source
-    target = target;
+    Image<unsigned int>& alias = target;
+    target = alias;  // self-assignment keeps the pixels
     ASSERT_TRUE(target.w == 4 && target.h == 3 && target.nchannels == 1);
     for (int i = 0; i < 12; ++i) EXPECT_EQ(target.data[i], 0xFFFFFFF0u + i);
     EXPECT_EQ(Image<unsigned char>(-3, 4, 1).size(), 0u);  // nonsense sizes give an empty image
