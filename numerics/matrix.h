@@ -84,8 +84,9 @@ class Matrix {
     // lambda[k] in column k. The int is unused. Non-square throws size_mismatch().
     void eigSym(Matrix& V, Matrix& lambda, int unused = 0) const;
     // Full SVD of m x n: U m x m, S min(m, n) x 1 descending, V n x n; this = U diag(S) V^T.
+    // An infinite or NaN entry gives all-NaN U, S and V and "error in Lsvd (returned -5)".
     void svd(Matrix& U, Matrix& S, Matrix& V) const;
-    // Same contract as svd, by divide and conquer.
+    // Same contract as svd, by divide and conquer ("error in LsvdLarge (returned -4)").
     void svdLarge(Matrix& U, Matrix& S, Matrix& V) const;
     // Q m x m orthogonal, R m x n upper triangular, this = Q R. Returns 1, or 0 when LAPACK
     // reports a bad argument.
@@ -102,11 +103,13 @@ class Matrix {
     // Each row as "%f " per element then a newline, on standard output.
     void print() const;
 
-    // Minimum-norm least-squares x (A.n x 1) of A x = b, b the first column of B (A.m rows);
-    // wide systems (A.m < A.n) get the minimum-norm exact solution. B with a row count other
-    // than A.m, or without columns, throws size_mismatch(A, B).
+    // Minimum-norm least-squares x (A.n x 1) of A x = b, b the first A.m rows of the first
+    // column of B; wide systems (A.m < A.n) get the minimum-norm exact solution. B with fewer
+    // rows than A, or without columns, throws size_mismatch(A, B). An infinite or NaN entry in
+    // A or in the rows of B read gives an all-NaN x.
     static Matrix linLeastSq(const Matrix& A, const Matrix& B);
-    // Minimises |A x - c| subject to B x = d (c: A.m x 1, d: B.m x 1); returns x (A.n x 1).
+    // Minimises |A x - c| subject to B x = d (c: A.m x 1, d: B.m x 1, or longer: the first
+    // entries in column order are used); returns x (A.n x 1).
     static Matrix linLeastSq(const Matrix& A, const Matrix& c, const Matrix& B, const Matrix& d);
 
     // --- Levenberg-Marquardt (cminpack) -------------------------------------------------------
@@ -139,7 +142,8 @@ class Matrix {
     Matrix matrix2rod() const;
     // 3 x 1 rotation vector (elements 0, 1, 2) -> 3 x 3 rotation (Rodrigues).
     Matrix rod2matrix() const;
-    // 3 x 3 R = Rz(z) Rx(x) Ry(y) -> 3 x 1 (z, x, y) in radians.
+    // 3 x 3 R = Rz(z) Rx(x) Ry(y) -> 3 x 1 (z, x, y) in radians; a larger matrix (a 4 x 4
+    // transform) gives the angles of its top-left 3 x 3 block, a smaller one 0 x 0.
     Matrix rot2zxy() const;
     // 3 x 3 R = Rx(a) Ry(b) Rz(c) -> 3 x 1 (a, b, c) in radians; not 3 x 3 gives 0 x 0.
     Matrix rot2xyz() const;

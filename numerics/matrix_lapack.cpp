@@ -5,6 +5,7 @@
 // row-major buffer is the column-major form of the operand) and transposes column-major results
 // back. The caller's matrices are never overwritten.
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <limits>
@@ -43,6 +44,17 @@ int lead(int rows) {
     return std::max(1, rows);
 }
 
+// True when one of the first `count` entries of data is infinite or NaN. LAPACK's SVD driver
+// (dbdsqr, under dgesvd, dgesdd and dgelss) can iterate forever on such a matrix, so those
+// members check their operands first.
+bool anyNonFinite(const double* data, size_t count) {
+    for (size_t k = 0; k < count; ++k)
+        if (!std::isfinite(data[k])) return true;
+    return false;
+}
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
 }  // namespace
 
 void Matrix::eigSym(Matrix& V, Matrix& lambda, int) const {
@@ -68,9 +80,12 @@ namespace {
 // driver(rows, cols, A, S, Ut, V) runs LAPACK on A, the column-major copy of M, and returns its
 // info. LAPACK writes U column-major into Ut (transposed afterwards) and V^T column-major into
 // V, which read row-major is V itself. A non-zero info prints "error in <name> (returned
-// <info>)" on standard error.
+// <info>)" on standard error. A matrix with an infinite or NaN entry is not handed to LAPACK:
+// U, S and V come back in their usual shapes filled with NaN, and the failure is reported as
+// LAPACK reports an invalid argument, info = -argA (the driver's argument position of A).
 template <class Driver>
-void svdFrame(const Matrix& M, Matrix& U, Matrix& S, Matrix& V, const char* name, Driver driver) {
+void svdFrame(const Matrix& M, Matrix& U, Matrix& S, Matrix& V, const char* name, int argA,
+              Driver driver) {
     // Local sizes: an output argument may be M itself.
     const int rows = M.m, cols = M.n;
     const int mn = std::min(rows, cols);
@@ -84,6 +99,14 @@ void svdFrame(const Matrix& M, Matrix& U, Matrix& S, Matrix& V, const char* name
         V = Matrix::eye(cols);
         return;
     }
+    if (anyNonFinite(A.data, size_t(rows) * size_t(cols))) {
+        std::fprintf(stderr, "error in %s (returned %d)\n", name, -argA);
+        S.setAll(kNaN);
+        V.setAll(kNaN);
+        U = Matrix(rows, rows);
+        U.setAll(kNaN);
+        return;
+    }
     const int info = driver(rows, cols, A, S, Ut, V);
     if (info != 0) std::fprintf(stderr, "error in %s (returned %d)\n", name, info);
     U = Ut.transpose();
@@ -92,7 +115,8 @@ void svdFrame(const Matrix& M, Matrix& U, Matrix& S, Matrix& V, const char* name
 }  // namespace
 
 void Matrix::svd(Matrix& U, Matrix& S, Matrix& V) const {
-    svdFrame(*this, U, S, V, "Lsvd",
+    // dgesvd(jobu, jobvt, m, n, a, ...): A is argument 5.
+    svdFrame(*this, U, S, V, "Lsvd", 5,
              [](int rows, int cols, Matrix& A, Matrix& S, Matrix& Ut, Matrix& V) {
                  const int lwork = svdWorkSize(rows, cols);
                  Matrix work(lwork, 1);
@@ -102,7 +126,8 @@ void Matrix::svd(Matrix& U, Matrix& S, Matrix& V) const {
 }
 
 void Matrix::svdLarge(Matrix& U, Matrix& S, Matrix& V) const {
-    svdFrame(*this, U, S, V, "LsvdLarge",
+    // dgesdd(jobz, m, n, a, ...): A is argument 4.
+    svdFrame(*this, U, S, V, "LsvdLarge", 4,
              [](int rows, int cols, Matrix& A, Matrix& S, Matrix& Ut, Matrix& V) {
                  const int mn = std::min(rows, cols), mx = std::max(rows, cols);
                  int lwork = 2 * (std::max(mx, 4 * mx * mx + 4 * mx) + mn * mn);
@@ -173,7 +198,8 @@ Matrix Matrix::Linverse() const {
 }
 
 Matrix Matrix::linLeastSq(const Matrix& A, const Matrix& B) {
-    if (B.m != A.m || B.n < 1) throw size_mismatch(A, B);
+    // dgelss reads the first A.m rows of each column of B; rows below them are not used.
+    if (B.m < A.m || B.n < 1) throw size_mismatch(A, B);
     const int mn = std::min(A.m, A.n), mx = std::max(A.m, A.n);
     Matrix s(mn, 1);
     int lwork = 2 * (3 * mn + std::max(std::max(2 * mn, mx), B.n));
@@ -185,21 +211,27 @@ Matrix Matrix::linLeastSq(const Matrix& A, const Matrix& B) {
     const int ldb = lead(mx);
     Matrix Bt = zeros(B.n, ldb);
     for (int j = 0; j < B.n; ++j)
-        for (int i = 0; i < B.m; ++i) Bt.data[j * ldb + i] = B(i, j);
+        for (int i = 0; i < A.m; ++i) Bt.data[j * ldb + i] = B(i, j);
+    Matrix x(A.n, 1);
+    if (anyNonFinite(At.data, size_t(A.m) * size_t(A.n)) ||
+        anyNonFinite(Bt.data, size_t(B.n) * size_t(ldb))) {
+        x.setAll(kNaN);
+        return x;
+    }
     const double rcond = -1.0;
     int rank = 0, info = 0;
     const int lda = lead(A.m);
     dgelss_(&A.m, &A.n, &B.n, At.data, &lda, Bt.data, &ldb, s.data, &rcond, &rank, work.data,
             &lwork, &info);
-    Matrix x(A.n, 1);
     for (int i = 0; i < A.n; ++i) x[i] = Bt[i];
     return x;
 }
 
 Matrix Matrix::linLeastSq(const Matrix& A, const Matrix& c, const Matrix& B, const Matrix& d) {
-    // dgglse needs c with A.m entries, d with B.m entries, equal column counts and
-    // B.m <= A.n <= A.m + B.m (otherwise the problem has no unique solution).
-    if (B.n != A.n || c.m * c.n != A.m || d.m * d.n != B.m || B.m > A.n || A.n > A.m + B.m)
+    // dgglse reads the first A.m entries of c and the first B.m of d (in column order: those of
+    // the transposes' buffers), and needs equal column counts and B.m <= A.n <= A.m + B.m
+    // (otherwise the problem has no unique solution).
+    if (B.n != A.n || c.m * c.n < A.m || d.m * d.n < B.m || B.m > A.n || A.n > A.m + B.m)
         throw size_mismatch(A, B);
     Matrix At = A.transpose(), Bt = B.transpose(), ct = c.transpose(), dt = d.transpose();
     Matrix x(A.n, 1);

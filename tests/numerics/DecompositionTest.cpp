@@ -1,4 +1,6 @@
 // Dense decompositions and solves: eigSym, svd(Large), qr, inverse, Linverse, det, linLeastSq.
+#include <limits>
+
 #include "numerics/small_kernels.h"
 #include "tests/support/NumericsTestUtil.h"
 
@@ -78,7 +80,30 @@ TEST(LinLeastSq, KnownAnswersAndShapeErrors) {
     EXPECT_LT(maxAbsDiff(Matrix::linLeastSq(A, c, B, d), column({2. / 3, 2. / 3, -1. / 3})), kTol);
     EXPECT_THROW(Matrix::linLeastSq(Matrix::zeros(3, 2), Matrix::zeros(2, 1)),
                  Matrix::size_mismatch);
+    // Rows of b below A's are not read; nor are entries of c and d past A.m and B.m.
+    EXPECT_EQ(maxAbsDiff(Matrix::linLeastSq(T, column({1, 1, 3, 99})),
+                         Matrix::linLeastSq(T, column({1, 1, 3}))),
+              0.0);
+    EXPECT_EQ(maxAbsDiff(Matrix::linLeastSq(A, column({1, 1, 0, 7}), B, column({1, 7})),
+                         Matrix::linLeastSq(A, c, B, d)),
+              0.0);
     // More constraints than unknowns has no unique solution.
     EXPECT_THROW(Matrix::linLeastSq(A, c, Matrix::zeros(4, 3), Matrix::zeros(4, 1)),
                  Matrix::size_mismatch);
+}
+
+// LAPACK's SVD can spin forever on an infinite entry: such a matrix never reaches it.
+TEST(NonFiniteMatrices, GiveNaNResultsOfTheUsualShapes) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const Matrix A = fromList(3, 3, {1, inf, 0, inf, 1, 0, 0, 0, 1});
+    for (int large = 0; large < 2; ++large) {
+        Matrix U, S, V;
+        EXPECT_EQ(captureStderr([&] { large ? A.svdLarge(U, S, V) : A.svd(U, S, V); }),
+                  large ? "error in LsvdLarge (returned -4)\n" : "error in Lsvd (returned -5)\n");
+        ASSERT_TRUE(U.m == 3 && U.n == 3 && S.m == 3 && S.n == 1 && V.m == 3 && V.n == 3);
+        EXPECT_TRUE(std::isnan(U[8]) && std::isnan(S[0]) && std::isnan(V[4]));
+    }
+    const Matrix x = Matrix::linLeastSq(A, column({1, 2, 3}));
+    ASSERT_EQ(x.m, 3);
+    EXPECT_TRUE(std::isnan(x[0]) && std::isnan(x[2]));
 }
