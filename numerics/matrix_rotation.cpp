@@ -104,7 +104,9 @@ Matrix Matrix::rot2xyz() const {
 }
 
 Matrix Matrix::rot2zxy() const {
-    if (m != 3 || n != 3) return Matrix(0, 0);
+    // The angles of the top-left 3 x 3 block, so a 4 x 4 homogeneous transform gives those of
+    // its rotation; anything smaller has no such block.
+    if (m < 3 || n < 3) return Matrix(0, 0);
     const Matrix& R = *this;
     // Row 2 of Rz(z) Rx(x) Ry(y) is (-cos x sin y, sin x, cos x cos y): both R20 and R22 vanish
     // exactly when cos x does, and then only z + y (or z - y) is determined.

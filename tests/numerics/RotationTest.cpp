@@ -40,6 +40,12 @@ TEST(Euler, RoundTripsAndDegenerateBranches) {
             EXPECT_TRUE(std::fabs(c[1]) != M_PI / 2 || e[2] == 0.0);
         }
     EXPECT_EQ(Matrix::zeros(3, 2).rot2xyz().m, 0);
+    // A 4 x 4 transform: the angles of its rotation block; smaller than 3 x 3 has none.
+    Matrix T = Matrix::eye(4), Rzxy = rotZ(0.2) * rotX(-0.6) * rotY(1.1);
+    for (int i = 0; i < 12; ++i) T(i / 4, i % 4) = i % 4 < 3 ? Rzxy(i / 4, i % 4) : 5.0 + i;
+    EXPECT_EQ(maxAbsDiff(T.rot2zxy(), Rzxy.rot2zxy()), 0.0);
+    EXPECT_LT(maxAbsDiff(T.rot2zxy(), column({0.2, -0.6, 1.1})), kTol);
+    EXPECT_EQ(Matrix::eye(2).rot2zxy().m, 0);
     Matrix R = rotX(0.3) * rotY(M_PI / 2) * rotZ(0.4);
     R(0, 2) = 1.0 + 2e-16;  // rounded just past 1: still the half turn, not NaN
     EXPECT_EQ(R.rot2xyz()[1], M_PI / 2);
