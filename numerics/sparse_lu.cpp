@@ -1,5 +1,5 @@
-// The direct sparse solve on UMFPACK: lumo::SparseLU (with its analysis kept between solves)
-// and SparseMatrix::umfsolve, a one-off solve with UMFPACK's default settings.
+// The direct sparse solve on UMFPACK: lumo::SparseLU, with its analysis kept between solves.
+// SparseMatrix::umfsolve (sparsematrix.cpp) runs one solve through it.
 #include "numerics/sparse_lu.h"
 
 #include <dlfcn.h>
@@ -294,18 +294,6 @@ bool SparseLU::solve(int n, const int* p, const int* i, const double* x, const d
     kept::endSolve();
     status.print();
     return solved;
-}
-
-Matrix SparseMatrix::umfsolve(SparseMatrix& A, Matrix& b) {
-    // Written unspaced: a failed assertion prints this exact text.
-    // clang-format off
-    assert(A.m==A.n);
-    // clang-format on
-    assert(b.m == A.m && b.n == 1);
-    Matrix x(A.m, 1);
-    SparseLU lu((SparseLU::Options()));
-    lu.solve(A.n, A.p, A.i, A.x, b.data, x.data);
-    return x;
 }
 
 }  // namespace lumo
