@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "numerics/small_kernels.h"
 #include "sim/TetMeshStepWork.h"
 
 namespace {
@@ -31,26 +32,9 @@ void restFrameDisplacement(const Tetrahedron& t, const std::vector<lumo::Vec3<fl
     }
 }
 
-// Rest-frame stress of tetrahedron t with rest-frame displacement u (6 x 1: xx, yy, zz, zx,
-// xy, yz): s = E (B u).
-void restFrameStress(const Tetrahedron& t, const double u[12], double s[6]) {
-    double strain[6];
-    const double* B = t.B.data;
-    const double* E = t.E.data;
-    for (int r = 0; r < 6; ++r) {
-        double sum = 0.0;
-        for (int j = 0; j < 12; ++j) sum += B[12 * r + j] * u[j];
-        strain[r] = sum;
-    }
-    for (int r = 0; r < 6; ++r) {
-        double sum = 0.0;
-        for (int k = 0; k < 6; ++k) sum += E[6 * r + k] * strain[k];
-        s[r] = sum;
-    }
-}
-
-// max over rows r of sum_j (|E| |B|)(r, j): every component of E (B u), exact or as computed
-// above, is at most this times max_j |u_j| (up to rounding of about 1e-15 relative).
+// max over rows r of sum_j (|E| |B|)(r, j): every component of the stress (E B) u, exact or as
+// computed below, is at most this times max_j |u_j| (up to rounding of about 1e-15 relative),
+// since |(E B)(r, j)| <= sum_k |E(r, k)| |B(k, j)|.
 double stressGain(const Tetrahedron& t) {
     double gain = 0.0;
     for (int r = 0; r < 6; ++r) {
@@ -63,25 +47,38 @@ double stressGain(const Tetrahedron& t) {
     return gain;
 }
 
-// The stress gain of tetrahedron i, kept from an earlier step unless the element's B or E is
-// not the block it was computed from (the kept handles stop a replaced block from coming back
-// at the same address).
-double keptStressGain(TetMesh::StepWork& w, const Tetrahedron& t, size_t i) {
+// The kept entry of tetrahedron i, renewed when the element's B or E is not the block it was
+// computed from (the kept handles stop a replaced block from coming back at the same address):
+// the stress gain is computed at once, the stress matrix E B only when it is next asked for.
+TetMesh::StepWork::StressGain& keptStressEntry(TetMesh::StepWork& w, const Tetrahedron& t,
+                                               size_t i) {
     TetMesh::StepWork::StressGain& g = w.stressGain[i];
     if (!g.valid || g.B.data != t.B.data || g.E.data != t.E.data) {
         g.B = t.B;
         g.E = t.E;
         g.gain = stressGain(t);
+        g.EB.clear();
         g.valid = true;
     }
-    return g.gain;
+    return g;
+}
+
+// Rest-frame stress of a tetrahedron with kept entry g and rest-frame displacement u (6 x 1:
+// xx, yy, zz, zx, xy, yz): s = (E B) u, both products summed as lumo::Matrix sums them, so the
+// stress has the bits of the matrix expression.
+void restFrameStress(TetMesh::StepWork::StressGain& g, const double u[12], double s[6]) {
+    if (g.EB.empty()) {
+        g.EB.resize(72);
+        lumo::multiplyOrdered(g.E.data, g.B.data, g.EB.data(), 6, 6, 12);
+    }
+    lumo::multiplyOrdered(g.EB.data(), u, s, 6, 12, 1);
 }
 
 // True when the stress gain alone proves what surelyBelow would find: with m = max_j |u_j|,
 // each stress component is at most gain m, so surelyBelow's bound plus its margin is at most
 // 3.0000006 gain m. The factor 3.000001 keeps this test inside surelyBelow's, so it skips no
-// tetrahedron that surelyBelow would keep, and saves reading B and E for the others. A
-// displacement that is not finite never passes.
+// tetrahedron that surelyBelow would keep, and saves reading the stress matrix for the others.
+// A displacement that is not finite never passes.
 bool surelyBelowByGain(double gain, const double u[12], double threshold) {
     double m = 0.0;
     for (int j = 0; j < 12; ++j) {
@@ -197,9 +194,9 @@ void TetMesh::handleFractures(const std::vector<double>& rot3) {
         prefetchForStressTest(tets, size_t(i));
         double u[12], s[6];
         restFrameDisplacement(tets[i], vert, restVert, &rot3[9 * i], u);
-        if (surelyBelowByGain(keptStressGain(work, tets[i], size_t(i)), u, fractureThreshold))
-            continue;
-        restFrameStress(tets[i], u, s);
+        TetMesh::StepWork::StressGain& kept = keptStressEntry(work, tets[i], size_t(i));
+        if (surelyBelowByGain(kept.gain, u, fractureThreshold)) continue;
+        restFrameStress(kept, u, s);
         if (surelyBelow(s, fractureThreshold)) continue;
         lumo::Vec3<float> n;
         const double largest = largestPrincipalStress(s, n);

@@ -53,14 +53,16 @@ struct TetMesh::StepWork {
     bool luReuses = false;  // the reuse setting lu was made with
 
     // ---- fracture test (TetMeshFracture.cpp) ----
-    // Per element: the bound `gain` on its stress per unit of rest-frame displacement, and
-    // handles on the B and E blocks it was computed from, compared by address every step.
+    // Per element: the bound `gain` on its stress per unit of rest-frame displacement, the
+    // stress matrix EB = E B (6 x 12 row-major; empty until an element first needs it), and
+    // handles on the B and E blocks both were computed from, compared by address every step.
     // Element matrices are never written in place (updateVolume makes new ones), and the
     // handles keep a replaced block alive, so an equal address means the same matrix.
     struct StressGain {
         bool valid = false;
         lumo::Matrix B, E;
         double gain = 0.0;
+        std::vector<double> EB;
     };
     std::vector<StressGain> stressGain;
 };

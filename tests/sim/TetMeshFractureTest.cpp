@@ -116,6 +116,21 @@ TEST(TetMeshFracture, StressCases) {
     }
 }
 
+// A threshold equal to the largest stress of (E B) u, computed as the matrix expression, is
+// reached, whatever the deformation's rounding (a lone tetrahedron only turns redder).
+TEST(TetMeshFracture, ThresholdEqualToTheStressOfTheMatrixExpressionFractures) {
+    srand(3);
+    for (int trial = 0; trial < 40; ++trial) {
+        auto mesh = tetmeshes::makeMesh(tetmeshes::oneTet());
+        for (lumo::Vec3<float>& p : mesh->vert)
+            p += lumo::Vec3<float>(rand() % 201 - 100, rand() % 201 - 100, rand() % 201 - 100) *
+                 1e-3f;
+        mesh->fractureThreshold = largestStress(*mesh, 0);
+        captureStdout([&] { mesh->handleFractures(identityRotations(1)); });
+        EXPECT_NEAR(mesh->tets[0].color.x, 0.9, 1e-6) << trial;
+    }
+}
+
 // The test follows an element's new matrices: a strain that a soft material keeps far below
 // the threshold breaks the star once the material is stiffened.
 TEST(TetMeshFracture, StiffenedMaterialIsTestedWithItsNewMatrices) {
