@@ -36,13 +36,18 @@ inline Matrix randomMatrix(int m, int n, unsigned seed) {
     return M;
 }
 
-// Largest element-wise difference; a shape difference fails the test and gives infinity.
+// Largest element-wise difference; a shape difference fails the test and gives infinity, and
+// so does a NaN on either side (equal NaNs included).
 inline double maxAbsDiff(const Matrix& A, const Matrix& B) {
     EXPECT_EQ(A.m, B.m);
     EXPECT_EQ(A.n, B.n);
     if (A.m != B.m || A.n != B.n) return INFINITY;
     double d = 0.0;
-    for (int k = 0; k < A.m * A.n; ++k) d = std::max(d, std::fabs(A[k] - B[k]));
+    for (int k = 0; k < A.m * A.n; ++k) {
+        const double e = std::fabs(A[k] - B[k]);
+        if (std::isnan(e)) return INFINITY;  // std::max would drop it, passing a NaN result
+        d = std::max(d, e);
+    }
     return d;
 }
 
