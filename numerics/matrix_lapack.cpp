@@ -5,7 +5,6 @@
 // row-major buffer is the column-major form of the operand) and transposes column-major results
 // back. The caller's matrices are never overwritten.
 #include <algorithm>
-#include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <limits>
@@ -42,15 +41,6 @@ namespace {
 // (and the reference library then stops the process).
 int lead(int rows) {
     return std::max(1, rows);
-}
-
-// True when one of the first `count` entries of data is infinite or NaN. LAPACK's SVD driver
-// (dbdsqr, under dgesvd, dgesdd and dgelss) can iterate forever on such a matrix, so those
-// members check their operands first.
-bool anyNonFinite(const double* data, size_t count) {
-    for (size_t k = 0; k < count; ++k)
-        if (!std::isfinite(data[k])) return true;
-    return false;
 }
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -99,15 +89,14 @@ void svdFrame(const Matrix& M, Matrix& U, Matrix& S, Matrix& V, const char* name
         V = Matrix::eye(cols);
         return;
     }
+    int info = -argA;
     if (anyNonFinite(A.data, size_t(rows) * size_t(cols))) {
-        std::fprintf(stderr, "error in %s (returned %d)\n", name, -argA);
         S.setAll(kNaN);
+        Ut.setAll(kNaN);
         V.setAll(kNaN);
-        U = Matrix(rows, rows);
-        U.setAll(kNaN);
-        return;
+    } else {
+        info = driver(rows, cols, A, S, Ut, V);
     }
-    const int info = driver(rows, cols, A, S, Ut, V);
     if (info != 0) std::fprintf(stderr, "error in %s (returned %d)\n", name, info);
     U = Ut.transpose();
 }

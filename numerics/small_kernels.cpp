@@ -58,6 +58,12 @@ void multiplyOrdered(const double* A, const double* B, double* C, int m, int k, 
     }
 }
 
+bool anyNonFinite(const double* data, size_t count) {
+    for (size_t k = 0; k < count; ++k)
+        if (!std::isfinite(data[k])) return true;
+    return false;
+}
+
 int svdWorkSize(int rows, int cols) {
     const int mn = std::min(rows, cols), mx = std::max(rows, cols);
     return 2 * std::max(3 * mn + mx, 5 * mn);
@@ -74,11 +80,9 @@ int svdColumnMajor(int rows, int cols, double* a, double* S, double* Ucol, doubl
 void svdRotation3(const double F[9], double R[9]) {
     // LAPACK's SVD may never return on infinite or NaN entries (a degenerate rest shape, a body
     // that blew up): a NaN rotation instead, which makes a step's solve fail and be skipped.
-    for (int k = 0; k < 9; ++k) {
-        if (!std::isfinite(F[k])) {
-            std::fill(R, R + 9, std::numeric_limits<double>::quiet_NaN());
-            return;
-        }
+    if (anyNonFinite(F, 9)) {
+        std::fill(R, R + 9, std::numeric_limits<double>::quiet_NaN());
+        return;
     }
     // F^T row-major is F column-major, the layout dgesvd takes.
     double a[9];

@@ -2,6 +2,8 @@
 // simulation's per-element work so that both compute the same bits.
 #pragma once
 
+#include <cstddef>
+
 namespace lumo {
 
 // Gauss-Jordan inversion with partial pivoting of the n x n row-major A: I must hold the n x n
@@ -13,6 +15,11 @@ void gaussJordanInverse(double* A, double* I, int n);
 // C (m x p) = A (m x k) B (k x p), all row-major; every element is summed from 0.0 in
 // increasing k. C must not alias A or B.
 void multiplyOrdered(const double* A, const double* B, double* C, int m, int k, int p);
+
+// True when one of the first `count` entries of data is infinite or NaN. LAPACK's SVD (dbdsqr,
+// under dgesvd, dgesdd and dgelss) may iterate forever on such a matrix, so every SVD and
+// least-squares call checks its operands with this first.
+bool anyNonFinite(const double* data, size_t count);
 
 // Workspace size (doubles) that lumo hands LAPACK's dgesvd for a rows x cols matrix.
 int svdWorkSize(int rows, int cols);
