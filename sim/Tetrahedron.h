@@ -54,7 +54,9 @@ class Tetrahedron {
     double volume;                 // signed rest volume, positive for outward-wound input
     lumo::Matrix K;                // 12 x 12 rest stiffness: volume B^T E B
     lumo::Matrix B;                // 6 x 12 strain-displacement matrix
-    lumo::Matrix E;                // 6 x 6 isotropic elasticity matrix
+    lumo::Matrix E;                // 6 x 6 isotropic elasticity matrix. B and E are replaced by
+                                   // new blocks, never written in place: the fracture test keeps
+                                   // E B per element and renews it when either block changes.
     lumo::Matrix P;                // 12 x 6 plastic force matrix: volume B^T E
     lumo::Matrix plasticStrain;    // 6 x 1 accumulated plastic strain
     Material material;
