@@ -26,14 +26,33 @@ namespace lumo {
 
 namespace {
 
-// y = A^T A x (n entries each), or c x - A^T A x when shifted; ax is m scratch entries.
-void applyNormal(SparseMatrix& A, const double* x, double* y, double* ax, bool shifted, double c) {
+// Why no singular value was found, on standard error; the caller then gets sigma = NaN.
+void reportFailure(const SparseMatrix& A, const char* why) {
+    std::fprintf(stderr,
+                 "SparseMatrix::svd: no singular value of the %d x %d matrix (%s); sigma is NaN\n",
+                 A.m, A.n, why);
+}
+
+// n x 1, every entry NaN: the vector of a failed call.
+Matrix nanColumn(int n) {
+    Matrix v(n, 1);
+    v.setAll(std::numeric_limits<double>::quiet_NaN());
+    return v;
+}
+
+// y = A^T A x (n entries each), or c x - A^T A x when shifted; ax is m scratch entries. False
+// when an entry of y is infinite or NaN (A^T A overflowed): ARPACK must not be handed such a
+// vector, since LAPACK's parameter checks inside it stop the whole program.
+bool applyNormal(SparseMatrix& A, const double* x, double* y, double* ax, bool shifted, double c) {
     A.matprod(0, const_cast<double*>(x), ax);
     A.matprod(1, ax, y);
+    bool finite = true;
     for (int k = 0; k < A.n; ++k) {
         if (shifted) y[k] = c * x[k] - y[k];
         if (std::isnan(y[k])) std::printf("its nan\n");
+        finite = finite && std::isfinite(y[k]);
     }
+    return finite;
 }
 
 // The cases ARPACK cannot take, answered directly: A^T A = 0 (Lanczos cannot start from a zero
@@ -74,7 +93,13 @@ double largestEigenvalue(SparseMatrix& A, bool shifted, double c, Matrix& vec) {
             if (ido != 99) std::printf("unhandled ido %d\n", ido);
             break;
         }
-        applyNormal(A, &workd[ipntr[0] - 1], &workd[ipntr[1] - 1], ax.data(), shifted, c);
+        if (!applyNormal(A, &workd[ipntr[0] - 1], &workd[ipntr[1] - 1], ax.data(), shifted, c)) {
+            // Abandoned mid-iteration; the next call starts ARPACK afresh (ido = 0).
+            reportFailure(A, "A^T A x overflows");
+            std::printf("deleted select\n");
+            vec = nanColumn(n);
+            return nan;
+        }
     }
     if (info != 0) std::printf("info is %d,ido is %d\n", info, ido);
 
@@ -100,15 +125,26 @@ double largestEigenvalue(SparseMatrix& A, bool shifted, double c, Matrix& vec) {
 }  // namespace
 
 Matrix SparseMatrix::svd(double& sigma, int smallest) {
+    // Nothing infinite or NaN may reach ARPACK: LAPACK's parameter checks inside it would stop
+    // the whole program (with status 0) instead of returning.
+    for (int k = 0; k < nz; ++k) {
+        if (!std::isfinite(x[k])) {
+            reportFailure(*this, "an entry is infinite or NaN");
+            sigma = std::numeric_limits<double>::quiet_NaN();
+            return nanColumn(n);
+        }
+    }
     double c = 0.0;
     if (smallest) {
         double smax = 0.0;
         svd(smax, 0);
         std::printf("biggest is %f\n", smax);
-        c = 1.1 * smax * smax;    // c - A^T A is positive definite, largest where A^T A is least
-        if (!std::isfinite(c)) {  // the largest value failed: no shift to work with
+        c = 1.1 * smax * smax;  // c - A^T A is positive definite, largest where A^T A is least
+        if (!std::isfinite(c)) {
+            // No shift to work with; a failed largest value has been reported already.
+            if (std::isfinite(smax)) reportFailure(*this, "1.1 sigma_max^2 overflows");
             sigma = std::numeric_limits<double>::quiet_NaN();
-            return Matrix::zeros(n, 1);
+            return nanColumn(n);
         }
     }
     Matrix vec;

@@ -95,7 +95,11 @@ class SparseMatrix {
     Matrix gaussSeidel(Matrix& b, double tol, int maxIter);
     // Largest singular value (smallest when `smallest` != 0) in sigma, by ARPACK's Lanczos
     // iteration on A^T A; returns the matching right singular vector (n x 1, unit length).
-    // sigma is NaN when the iteration fails (the failure is printed).
+    // Returns whatever the matrix. sigma is NaN when the iteration fails, and the failure is
+    // printed: ARPACK's status on standard output ("info is %d,ido is %d"), or, when nothing
+    // finite can be handed to ARPACK (an infinite or NaN entry, A^T A x overflowing, the shift
+    // 1.1 sigma_max^2 overflowing), one line on standard error, "SparseMatrix::svd: no singular
+    // value of the m x n matrix (reason); sigma is NaN", and the vector is all NaN.
     Matrix svd(double& sigma, int smallest);
 
   private:

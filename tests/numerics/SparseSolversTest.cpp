@@ -1,5 +1,9 @@
 // Sparse solvers against known answers: tridiagonal, QR, LSQR, CG, Gauss-Seidel, ARPACK svd.
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
 #include <memory>
+#include <string>
 
 #include "numerics/sparsematrix.h"
 #include "tests/support/NumericsTestUtil.h"
@@ -67,6 +71,43 @@ TEST(SparseSolversIterative, SingularValueKnownAnswers) {
     EXPECT_EQ(captureStdout([&] { v = E.svd(sigma, 0); }),
               "info is -1,ido is 99\ndeleted select\n");
     EXPECT_TRUE(std::isnan(sigma) && v.m == 0);
+}
+
+// A matrix that ARPACK cannot be given returns NaN with one line on standard error, and ARPACK
+// still works afterwards. Each call runs in a child process, which ends with status 3 only when
+// all that held: LAPACK's parameter check inside ARPACK ends the process with status 0, which
+// in this program would pass for a run of passed tests.
+TEST(SparseSolversDeathTest, SingularValueOfAnUnusableMatrixIsNaN) {
+    const double NaN = std::numeric_limits<double>::quiet_NaN();
+    const Matrix nanEntry = fromList(2, 2, {NaN, 0, 0, 1});
+    const Matrix overflows = fromList(2, 2, {1e300, 1e300, 1e300, -1e300});  // A^T A = 2e600 I
+    const Matrix noShift = fromList(2, 2, {1.3e154, 0, 0, 1});  // 1.1 sigma_max^2 > 1.8e308
+    const struct {
+        const Matrix& A;
+        int smallest;
+        const char* why;  // as a regular expression
+    } cases[] = {{nanEntry, 0, "an entry is infinite or NaN"},
+                 {nanEntry, 1, "an entry is infinite or NaN"},
+                 {overflows, 0, "A\\^T A x overflows"},
+                 {overflows, 1, "A\\^T A x overflows"},
+                 {noShift, 1, "1\\.1 sigma_max\\^2 overflows"}};
+    for (const auto& c : cases) {
+        auto child = [&] {
+            double sigma = 0, after = 0;
+            Matrix v;
+            captureStdout([&] { v = SparseMatrix(c.A).svd(sigma, c.smallest); });
+            captureStdout([&] { SparseMatrix(fromList(2, 2, {3, 0, 0, 4})).svd(after, 0); });
+            const bool ok = std::isnan(sigma) && v.m == 2 && v.n == 1 && std::isnan(v[0]) &&
+                            std::isnan(v[1]) && std::fabs(after - 4) < 1e-6;
+            std::fprintf(stderr, "sigma %g, then %g\n", sigma, after);
+            std::exit(ok ? 3 : 1);
+        };
+        const std::string message =
+            "^SparseMatrix::svd: no singular value of the 2 x 2 matrix \\(" + std::string(c.why) +
+            "\\); sigma is NaN\nsigma nan, then 4\n$";
+        EXPECT_EXIT(child(), testing::ExitedWithCode(3), message)
+            << c.why << ", smallest " << c.smallest;
+    }
 }
 
 TEST(SparseSolversDeathTest, ShapeAssertions) {
