@@ -106,10 +106,12 @@ class Matrix {
     // Minimum-norm least-squares x (A.n x 1) of A x = b, b the first A.m rows of the first
     // column of B; wide systems (A.m < A.n) get the minimum-norm exact solution. B with fewer
     // rows than A, or without columns, throws size_mismatch(A, B). An infinite or NaN entry in
-    // A or in the rows of B read gives an all-NaN x.
+    // A or in b gives an all-NaN x; the other columns of B are never read.
     static Matrix linLeastSq(const Matrix& A, const Matrix& B);
     // Minimises |A x - c| subject to B x = d (c: A.m x 1, d: B.m x 1, or longer: the first
-    // entries in column order are used); returns x (A.n x 1).
+    // entries in column order are used); returns x (A.n x 1). A problem without a unique
+    // solution (rank(B) < B.m, or rank([A; B]) < A.n) prints "error in LlinLeastSq (returned
+    // <info>)" on standard error, info being LAPACK's 1 or 2, and gives an all-NaN x.
     static Matrix linLeastSq(const Matrix& A, const Matrix& c, const Matrix& B, const Matrix& d);
 
     // --- Levenberg-Marquardt (cminpack) -------------------------------------------------------

@@ -20,9 +20,6 @@ void dsyev_(const char* jobz, const char* uplo, const int* n, double* a, const i
 void dgesdd_(const char* jobz, const int* m, const int* n, double* a, const int* lda, double* s,
              double* u, const int* ldu, double* vt, const int* ldvt, double* work, const int* lwork,
              int* iwork, int* info, size_t jobz_len);
-void dgelss_(const int* m, const int* n, const int* nrhs, double* a, const int* lda, double* b,
-             const int* ldb, double* s, const double* rcond, int* rank, double* work,
-             const int* lwork, int* info);
 void dgglse_(const int* m, const int* n, const int* p, double* a, const int* lda, double* b,
              const int* ldb, double* c, double* d, double* x, double* work, const int* lwork,
              int* info);
@@ -187,32 +184,25 @@ Matrix Matrix::Linverse() const {
 }
 
 Matrix Matrix::linLeastSq(const Matrix& A, const Matrix& B) {
-    // dgelss reads the first A.m rows of each column of B; rows below them are not used.
+    // Only b, the first column of B, is solved for, and only its first A.m rows are read.
     if (B.m < A.m || B.n < 1) throw size_mismatch(A, B);
-    const int mn = std::min(A.m, A.n), mx = std::max(A.m, A.n);
+    const int mn = std::min(A.m, A.n);
     Matrix s(mn, 1);
-    int lwork = 2 * (3 * mn + std::max(std::max(2 * mn, mx), B.n));
-    lwork = std::max(1, lwork);
+    const int lwork = leastSquaresWorkSize(A.m, A.n, 1);
     Matrix work(lwork, 1);
     Matrix At = A.transpose();
-    // Right-hand sides column-major with ldb = max(rows, columns) of A: dgelss writes the
-    // A.n-entry solution over them, which for a wide A is longer than a column of B.
-    const int ldb = lead(mx);
-    Matrix Bt = zeros(B.n, ldb);
-    for (int j = 0; j < B.n; ++j)
-        for (int i = 0; i < A.m; ++i) Bt.data[j * ldb + i] = B(i, j);
+    // dgelss writes the A.n-entry solution over b, which for a wide A is longer than b: the
+    // right-hand side holds max(1, rows, columns of A) entries.
+    const int ldb = std::max(lead(A.m), A.n);
+    Matrix b = zeros(ldb, 1);
+    for (int i = 0; i < A.m; ++i) b.data[i] = B(i, 0);
     Matrix x(A.n, 1);
-    if (anyNonFinite(At.data, size_t(A.m) * size_t(A.n)) ||
-        anyNonFinite(Bt.data, size_t(B.n) * size_t(ldb))) {
+    if (anyNonFinite(At.data, size_t(A.m) * size_t(A.n)) || anyNonFinite(b.data, size_t(A.m))) {
         x.setAll(kNaN);
         return x;
     }
-    const double rcond = -1.0;
-    int rank = 0, info = 0;
-    const int lda = lead(A.m);
-    dgelss_(&A.m, &A.n, &B.n, At.data, &lda, Bt.data, &ldb, s.data, &rcond, &rank, work.data,
-            &lwork, &info);
-    for (int i = 0; i < A.n; ++i) x[i] = Bt[i];
+    leastSquaresColumnMajor(A.m, A.n, At.data, b.data, s.data, work.data, lwork);
+    for (int i = 0; i < A.n; ++i) x[i] = b[i];
     return x;
 }
 
@@ -234,6 +224,12 @@ Matrix Matrix::linLeastSq(const Matrix& A, const Matrix& c, const Matrix& B, con
     work = Matrix(lwork, 1);
     dgglse_(&A.m, &A.n, &B.m, At.data, &lda, Bt.data, &ldb, ct.data, dt.data, x.data, work.data,
             &lwork, &info);
+    if (info != 0) {
+        // 1: rank(B) < B.m, 2: rank([A; B]) < A.n. Either way the problem has no unique
+        // solution and dgglse leaves x unwritten.
+        std::fprintf(stderr, "error in LlinLeastSq (returned %d)\n", info);
+        x.setAll(kNaN);
+    }
     return x;
 }
 

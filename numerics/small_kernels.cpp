@@ -2,6 +2,7 @@
 #include "numerics/small_kernels.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
@@ -12,6 +13,9 @@ extern "C" void dgesvd_(const char* jobu, const char* jobvt, const int* m, const
                         const int* lda, double* s, double* u, const int* ldu, double* vt,
                         const int* ldvt, double* work, const int* lwork, int* info, size_t jobu_len,
                         size_t jobvt_len);
+extern "C" void dgelss_(const int* m, const int* n, const int* nrhs, double* a, const int* lda,
+                        double* b, const int* ldb, double* s, const double* rcond, int* rank,
+                        double* work, const int* lwork, int* info);
 
 namespace lumo {
 
@@ -62,6 +66,37 @@ bool anyNonFinite(const double* data, size_t count) {
     for (size_t k = 0; k < count; ++k)
         if (!std::isfinite(data[k])) return true;
     return false;
+}
+
+int leastSquaresWorkSize(int rows, int cols, int nrhs) {
+    const int mn = std::min(rows, cols), mx = std::max(rows, cols);
+    return std::max(1, 2 * (3 * mn + std::max(std::max(2 * mn, mx), nrhs)));
+}
+
+int leastSquaresColumnMajor(int rows, int cols, double* a, double* b, double* s, double* work,
+                            int lwork) {
+    // Leading dimensions of at least 1, or LAPACK rejects an empty system (and the reference
+    // library then stops the process).
+    const int lda = std::max(1, rows), ldb = std::max(lda, cols), nrhs = 1;
+    const double rcond = -1.0;
+    int rank = 0, info = 0;
+    dgelss_(&rows, &cols, &nrhs, a, &lda, b, &ldb, s, &rcond, &rank, work, &lwork, &info);
+    return info;
+}
+
+void leastSquaresSmall(int rows, int cols, const double* A, const double* b, double* x) {
+    assert(rows >= 1 && rows <= 4 && cols >= 1 && cols <= 4);
+    double a[16], rhs[4] = {0.0, 0.0, 0.0, 0.0}, s[4], work[40];
+    for (int i = 0; i < rows; ++i) {
+        for (int j = 0; j < cols; ++j) a[j * rows + i] = A[i * cols + j];
+        rhs[i] = b[i];
+    }
+    if (anyNonFinite(a, size_t(rows) * size_t(cols)) || anyNonFinite(rhs, size_t(rows))) {
+        for (int j = 0; j < cols; ++j) x[j] = std::numeric_limits<double>::quiet_NaN();
+        return;
+    }
+    leastSquaresColumnMajor(rows, cols, a, rhs, s, work, leastSquaresWorkSize(rows, cols, 1));
+    for (int j = 0; j < cols; ++j) x[j] = rhs[j];
 }
 
 int svdWorkSize(int rows, int cols) {

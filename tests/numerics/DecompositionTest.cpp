@@ -1,4 +1,7 @@
 // Dense decompositions and solves: eigSym, svd(Large), qr, inverse, Linverse, det, linLeastSq.
+#include <unistd.h>
+
+#include <cmath>
 #include <limits>
 
 #include "numerics/small_kernels.h"
@@ -92,18 +95,76 @@ TEST(LinLeastSq, KnownAnswersAndShapeErrors) {
                  Matrix::size_mismatch);
 }
 
-// LAPACK's SVD can spin forever on an infinite entry: such a matrix never reaches it.
+// LAPACK's SVD can spin forever on an infinite or NaN entry: such a matrix or right-hand side
+// never reaches it. The alarm ends the test program within seconds should one do so again.
 TEST(NonFiniteMatrices, GiveNaNResultsOfTheUsualShapes) {
-    const double inf = std::numeric_limits<double>::infinity();
-    const Matrix A = fromList(3, 3, {1, inf, 0, inf, 1, 0, 0, 0, 1});
-    for (int large = 0; large < 2; ++large) {
-        Matrix U, S, V;
-        EXPECT_EQ(captureStderr([&] { large ? A.svdLarge(U, S, V) : A.svd(U, S, V); }),
-                  large ? "error in LsvdLarge (returned -4)\n" : "error in Lsvd (returned -5)\n");
-        ASSERT_TRUE(U.m == 3 && U.n == 3 && S.m == 3 && S.n == 1 && V.m == 3 && V.n == 3);
-        EXPECT_TRUE(std::isnan(U[8]) && std::isnan(S[0]) && std::isnan(V[4]));
+    alarm(20);
+    for (double bad : {std::numeric_limits<double>::infinity(), std::nan("")}) {
+        const Matrix A = fromList(3, 3, {1, bad, 0, bad, 1, 0, 0, 0, 1});
+        for (int large = 0; large < 2; ++large) {
+            Matrix U, S, V;
+            EXPECT_EQ(
+                captureStderr([&] { large ? A.svdLarge(U, S, V) : A.svd(U, S, V); }),
+                large ? "error in LsvdLarge (returned -4)\n" : "error in Lsvd (returned -5)\n");
+            ASSERT_TRUE(U.m == 3 && U.n == 3 && S.m == 3 && S.n == 1 && V.m == 3 && V.n == 3);
+            EXPECT_TRUE(std::isnan(U[8]) && std::isnan(S[0]) && std::isnan(V[4]));
+        }
+        const Matrix T = fromList(3, 2, {1, 0, 0, 1, 1, 1});
+        for (const Matrix& x : {Matrix::linLeastSq(A, column({1, 2, 3})),
+                                Matrix::linLeastSq(T, column({1, bad, 3}))}) {
+            ASSERT_EQ(x.n, 1);
+            for (int i = 0; i < x.m; ++i) EXPECT_TRUE(std::isnan(x[i]));
+        }
+        double x[3] = {0, 0, 0};
+        lumo::leastSquaresSmall(3, 3, A.data, column({1, 2, 3}).data, x);
+        EXPECT_TRUE(std::isnan(x[0]) && std::isnan(x[2]));
+        lumo::leastSquaresSmall(3, 2, T.data, column({1, 1, bad}).data, x);
+        EXPECT_TRUE(std::isnan(x[0]) && std::isnan(x[1]));
     }
-    const Matrix x = Matrix::linLeastSq(A, column({1, 2, 3}));
-    ASSERT_EQ(x.m, 3);
-    EXPECT_TRUE(std::isnan(x[0]) && std::isnan(x[2]));
+    alarm(0);
+}
+
+// Only b, the first column of B, is read: what stands in the others cannot spoil x.
+TEST(LinLeastSq, ReadsOnlyTheFirstColumnOfB) {
+    const Matrix T = fromList(3, 2, {1, 0, 0, 1, 1, 1});
+    const Matrix B = fromList(3, 3, {1, 0, std::nan(""), 1, 0, 0, 3, 0, 0});
+    EXPECT_LT(maxAbsDiff(Matrix::linLeastSq(T, B), column({4. / 3, 4. / 3})), kTol);
+}
+
+// Without a unique solution dgglse leaves x unwritten: every entry comes back NaN, and the
+// failure is reported with LAPACK's code.
+TEST(LinLeastSq, ConstrainedWithoutAUniqueSolutionGivesNaN) {
+    const Matrix A43 = fromList(4, 3, {1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 1});
+    const Matrix B1 = fromList(2, 3, {1, 1, 0, 0, 0, 0});  // rank(B) = 1 < 2 rows
+    // Two equal rows of A: rank([A; B]) = 5 < 6 columns.
+    const Matrix A2 = fromList(3, 6, {1, 2, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0});
+    const Matrix B2 = fromList(3, 6, {0, 0, 1, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1, 0});
+    const struct {
+        const Matrix &A, &B;
+        const char* message;
+    } cases[] = {{A43, B1, "error in LlinLeastSq (returned 1)\n"},
+                 {A2, B2, "error in LlinLeastSq (returned 2)\n"}};
+    for (const auto& c : cases) {
+        Matrix x;
+        EXPECT_EQ(captureStderr([&] {
+                      x = Matrix::linLeastSq(c.A, randomMatrix(c.A.m, 1, 1), c.B,
+                                             randomMatrix(c.B.m, 1, 2));
+                  }),
+                  c.message);
+        ASSERT_EQ(x.m, c.A.n);
+        for (int i = 0; i < x.m; ++i) EXPECT_TRUE(std::isnan(x[i])) << i;
+    }
+}
+
+// The stack-workspace solve of the element distances is the same computation as
+// Matrix::linLeastSq: the same bits, for square, tall and wide systems.
+TEST(LinLeastSq, SmallSolveGivesTheBitsOfTheMatrixMember) {
+    for (int seed = 0; seed < 60; ++seed) {
+        const int m = 1 + seed % 4, n = 1 + (seed / 4) % 4;
+        const Matrix A = randomMatrix(m, n, seed), b = randomMatrix(m, 1, 1000 + seed);
+        double x[4];
+        lumo::leastSquaresSmall(m, n, A.data, b.data, x);
+        const Matrix expected = Matrix::linLeastSq(A, b);
+        for (int i = 0; i < n; ++i) EXPECT_EQ(x[i], expected[i]) << m << "x" << n << " " << i;
+    }
 }
