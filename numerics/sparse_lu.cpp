@@ -7,7 +7,6 @@
 #include <suitesparse/umfpack.h>
 
 #include <algorithm>
-#include <cassert>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,7 +15,6 @@
 #include <new>
 #include <string>
 
-#include "numerics/sparsematrix.h"
 
 namespace lumo {
 
