@@ -12,9 +12,7 @@
 #include <cstring>
 #include <limits>
 #include <mutex>
-#include <new>
 #include <string>
-
 
 namespace lumo {
 
@@ -115,7 +113,8 @@ void chooseBlasKernels() {
 // freed are kept for the next solve: a request takes the smallest kept block of at least its
 // size and at most a quarter more. A kept block shrinks in place without giving its pages back
 // (UMFPACK trims its factorisation to size at the end). What one solve leaves unused is
-// released at the end of the next, and everything once no solver is left. Of the SuiteSparse
+// released at the end of the next, and everything once no solver is left or, since a solver
+// may live as long as the program (the scene's does), when the process exits. Of the SuiteSparse
 // libraries that allocate through these (UMFPACK and the orderings it calls), the program calls
 // only UMFPACK, only from SparseLU, which installs them before its first call; CXSparse
 // allocates with the C library directly.
@@ -127,25 +126,47 @@ struct Header {  // in front of every block handed out; 16 bytes keep the data 1
 };
 static_assert(sizeof(Header) == 16, "block data must stay 16-aligned");
 
+// The kept blocks form a list linked through their own (unused) data, so keeping a block
+// never allocates. The list and the counters are plain values that static destruction leaves
+// alone: a solver destroyed during the process's exit, before or after freeAtExit, still
+// finds them intact.
 const size_t kFrom = size_t(1) << 20;
 std::mutex mutex;
-std::vector<Header*> blocks;
-size_t solves = 0;  // solves ended so far
-int solvers = 0;    // SparseLU objects alive
+Header* first = nullptr;  // the kept blocks, most recently kept first
+size_t solves = 0;        // solves ended so far
+int solvers = 0;          // SparseLU objects alive
+bool exiting = false;     // set by freeAtExit: from then on freed blocks are not kept
+
+Header*& next(Header* h) {
+    return *reinterpret_cast<Header**>(h + 1);
+}
 
 Header* take(size_t n) {
     if (n < kFrom) return nullptr;
     std::lock_guard<std::mutex> lock(mutex);
-    size_t best = blocks.size();
-    for (size_t k = 0; k < blocks.size(); ++k) {
-        const size_t c = blocks[k]->capacity;
-        if (c >= n && c - n <= n / 4 && (best == blocks.size() || c < blocks[best]->capacity))
-            best = k;
+    Header** best = nullptr;
+    for (Header** link = &first; *link; link = &next(*link)) {
+        const size_t c = (*link)->capacity;
+        if (c >= n && c - n <= n / 4 && (!best || c < (*best)->capacity)) best = link;
     }
-    if (best == blocks.size()) return nullptr;
-    Header* h = blocks[best];
-    blocks.erase(blocks.begin() + best);
+    if (!best) return nullptr;
+    Header* h = *best;
+    *best = next(h);
     return h;
+}
+
+// Frees every kept block for which drop(block) holds.
+template <class Drop>
+void freeKept(Drop drop) {
+    for (Header** link = &first; *link;) {
+        Header* h = *link;
+        if (drop(h)) {
+            *link = next(h);
+            std::free(h);
+        } else {
+            link = &next(h);
+        }
+    }
 }
 
 const size_t kLargest = std::numeric_limits<size_t>::max() - sizeof(Header);
@@ -177,12 +198,10 @@ void release(void* p) {
     Header* h = static_cast<Header*>(p) - 1;
     if (h->capacity < kFrom) return std::free(h);
     std::lock_guard<std::mutex> lock(mutex);
+    if (exiting) return std::free(h);
     h->solve = solves;
-    try {
-        blocks.push_back(h);
-    } catch (const std::bad_alloc&) {  // called from C: nothing may propagate
-        std::free(h);
-    }
+    next(h) = first;
+    first = h;
 }
 
 void* reallocate(void* p, size_t n) {
@@ -200,14 +219,16 @@ void* reallocate(void* p, size_t n) {
 void endSolve() {
     std::lock_guard<std::mutex> lock(mutex);
     ++solves;
-    size_t keep = 0;
-    for (Header* h : blocks) {
-        if (h->solve + 1 < solves)
-            std::free(h);
-        else
-            blocks[keep++] = h;
-    }
-    blocks.resize(keep);
+    freeKept([](const Header* h) { return h->solve + 1 < solves; });
+}
+
+// Registered with atexit by the first solver: frees what is kept. Blocks still in use (a live
+// solver's analysis, or a solve in progress on another thread) are not in the list and stay
+// with their owner; freed after this, they go straight back to the C library.
+void freeAtExit() {
+    std::lock_guard<std::mutex> lock(mutex);
+    exiting = true;
+    freeKept([](const Header*) { return true; });
 }
 
 void solverMade() {
@@ -217,6 +238,7 @@ void solverMade() {
         SuiteSparse_config.calloc_func = allocateZeroed;
         SuiteSparse_config.realloc_func = reallocate;
         SuiteSparse_config.free_func = release;
+        std::atexit(freeAtExit);
     });
     std::lock_guard<std::mutex> lock(mutex);
     ++solvers;
@@ -225,8 +247,7 @@ void solverMade() {
 void solverGone() {
     std::lock_guard<std::mutex> lock(mutex);
     if (--solvers > 0) return;
-    for (Header* h : blocks) std::free(h);
-    blocks.clear();
+    freeKept([](const Header*) { return true; });
 }
 
 }  // namespace kept
