@@ -21,7 +21,7 @@ key c
 button up 1
 sleep 2
 shot "$WORK/released.png"
-stop_tetlab
+close_tetlab
 grep -Eq '^intersects tet: [0-9.]+$' "$WORK/out.txt" || fail "no 'intersects tet' line"
 # The four weights of the picked point sum to one.
 grep -m1 '^bary: ' "$WORK/out.txt" | awk '{ s = $2 + $3 + $4 + $5; exit !(s > 0.999 && s < 1.001) }' ||

@@ -16,7 +16,7 @@ sleep 2
 key s  # stop, so that the log is no longer rewritten while it is read
 sleep 0.5
 shot "$WORK/after.png"
-stop_tetlab
+close_tetlab
 # One line: header, the vector's preamble, a record count, item version, then the records.
 [ "$(wc -l <"$LOG")" = 1 ] || fail "log is not one line"
 read -r len sig version track cver count item _ <"$LOG"
@@ -42,7 +42,7 @@ tail -n +$((lines + 1)) "$WORK/out.txt" >"$WORK/ten.txt"
 [ "$(grep -c '^Above: ' "$WORK/ten.txt")" -ge 10 ] || fail "fewer than 10 records replayed"
 grep -q '^hist:' "$WORK/ten.txt" || fail "the surface was not cut"
 ! grep -q 'does not fit' "$WORK/err.txt" || fail "records refused"
-stop_tetlab
+close_tetlab
 
 rm -f "$REPLAY"
 start_tetlab tests/app/data/beam.scene
@@ -52,4 +52,5 @@ sleep 0.5
 [ "$(tail -c +$((size + 1)) "$WORK/out.txt")" = "input stream error" ] ||
     fail "missing replay file printed: $(tail -c +$((size + 1)) "$WORK/out.txt")"
 kill -0 "$PID" || fail "tetlab ended"
+close_tetlab
 echo "replay: ok ($count records)"

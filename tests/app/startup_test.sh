@@ -8,7 +8,7 @@ while IFS=';' read -r args tets line body; do
     start_tetlab $args
     png="$WORK/${tets##*/}.png"
     shot "$png"
-    stop_tetlab
+    close_tetlab
     printf 'Creating fbo.\ninitializing fbo 1024 1024\nCreated fbo.\nloading obj: %s\n' "$tets" |
         cmp -s - <(head -n 4 "$WORK/out.txt") || fail "$args: first lines"
     grep -Eqx 'There are [1-9][0-9]* tets' "$WORK/out.txt" || fail "$args: no tetrahedra loaded"
