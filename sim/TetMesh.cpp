@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <limits>
 #include <unordered_map>
 
 using lumo::Matrix;
@@ -278,70 +277,6 @@ Vec4<float> TetMesh::getBaryCoordinates(int tet, const Vec3<float>& p) const {
 
 Vec4<float> TetMesh::getRestBaryCoordinates(int tet, const Vec3<float>& p) const {
     return baryOf(tets[tet], restVert, p);
-}
-
-namespace {
-
-// Lower bound on Tetrahedron::distance(pos, p) for every element, or -infinity where no safe
-// bound is known; and an upper bound on the smallest of those distances. Every candidate that
-// Tetrahedron::distance takes for a well-shaped element is a point of the element up to
-// rounding, so it is no nearer than the element's bounding sphere allows; the bound keeps a
-// margin far above that rounding and stays above the 1e-7 at which the distance prints its
-// diagnostics, so skipping an element whose bound exceeds the best distance changes neither
-// the result nor the output. Each element's distance is at most its nearest corner's, so the
-// nearest corner of all bounds the result from above.
-double distanceBounds(const std::vector<Tetrahedron>& tets, const std::vector<Vec3<float>>& pos,
-                      const Vec3<float>& p, std::vector<double>& lower) {
-    const double inf = std::numeric_limits<double>::infinity();
-    double upper = inf;
-    lower.assign(tets.size(), -inf);
-    const Vec3<double> q(p.x, p.y, p.z);
-    const double qAbs = std::max(std::fabs(q.x), std::max(std::fabs(q.y), std::fabs(q.z)));
-    for (size_t i = 0; i < tets.size(); ++i) {
-        Vec3<double> v[4], c(0, 0, 0);
-        for (int k = 0; k < 4; ++k) {
-            const Vec3<float>& f = pos[tets[i].verts[k]];
-            double corner = (p - f).len();
-            if (corner < upper) upper = corner;
-            v[k] = Vec3<double>(f.x, f.y, f.z);
-            c += v[k] * 0.25;
-        }
-        double r = 0, edge = 0, cAbs = 0;
-        for (int k = 0; k < 4; ++k) {
-            r = std::max(r, (v[k] - c).len());
-            for (int j = k + 1; j < 4; ++j) edge = std::max(edge, (v[k] - v[j]).len());
-        }
-        for (int k = 0; k < 3; ++k) cAbs = std::max(cAbs, std::fabs(c[k]));
-        // Only elements far from flat, where the barycentric solve is well conditioned.
-        double sixVolume = std::fabs((v[1] - v[0]).dot((v[2] - v[0]) ^ (v[3] - v[0])));
-        if (!(sixVolume > 1e-3 * edge * edge * edge)) continue;
-        double lb = (q - c).len() - r;
-        double margin = 1e-6 * (qAbs + cAbs + r + std::fabs(lb));
-        if (lb - margin > 1e-6) lower[i] = lb - margin;
-    }
-    return upper;
-}
-
-}  // namespace
-
-int TetMesh::getClosestTetrahedron(const Vec3<float>& p, bool verbose) const {
-    double best = 1e10;
-    int index = 0;
-    std::vector<double> lower;
-    double upper = verbose ? 0 : distanceBounds(tets, vert, p, lower);
-    for (size_t i = 0; i < tets.size(); ++i) {
-        // An element that cannot come nearer than the best distance is never chosen (and
-        // prints nothing); with verbose every element's line is printed, so none is skipped.
-        if (!verbose && lower[i] > std::min(best, upper)) continue;
-        double dist = tets[i].distance(vert, p);
-        if (verbose) printf("%d %f (%f)\n", int(i), dist, best);
-        if (dist < best) {
-            best = dist;
-            index = int(i);
-        }
-    }
-    printf("bestDist: %f\n", best);
-    return index;
 }
 
 std::vector<int> TetMesh::getTetrahedronContaining(int v) const {

@@ -7,8 +7,11 @@
 #include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <sstream>
 
+#include "numerics/small_kernels.h"
 #include "platform/ui/UI.h"
+#include "sim/StringFormat.h"
 
 using lumo::Matrix;
 using lumo::Vec3;
@@ -213,10 +216,19 @@ double clamp01(double w) {
     if (!(w >= 0.0)) return 0.0;
     return w > 1.0 ? 1.0 : w;
 }
+
+// Diagnostic text goes to *log when one is given, else straight to standard output.
+void emit(std::string* log, const std::string& text) {
+    if (log)
+        *log += text;
+    else
+        std::fputs(text.c_str(), stdout);
+}
+
 }  // namespace
 
 double Tetrahedron::distanceToTriangle(const std::vector<Vec3<float>>& pos, int face,
-                                       const Vec3<float>& p) const {
+                                       const Vec3<float>& p, std::string* log) const {
     Vec3<float> c[3];
     double best = 1e10;
     for (int k = 0; k < 3; ++k) {
@@ -224,14 +236,15 @@ double Tetrahedron::distanceToTriangle(const std::vector<Vec3<float>>& pos, int 
         double dk = (p - c[k]).len();
         if (dk < best) best = dk;
     }
-    if (best <= 1e-8) puts("triangle points coincide.");
+    if (best <= 1e-8) emit(log, "triangle points coincide.\n");
 
-    Matrix A(3, 3), b(3, 1);
+    // A (3 x 3, row-major) has corner k in column k.
+    double A[9], b[3], w[3];
     for (int r = 0; r < 3; ++r) {
-        for (int k = 0; k < 3; ++k) A(r, k) = c[k][r];
+        for (int k = 0; k < 3; ++k) A[3 * r + k] = c[k][r];
         b[r] = p[r];
     }
-    Matrix w = Matrix::linLeastSq(A, b);
+    lumo::leastSquaresSmall(3, 3, A, b, w);
     double w0 = clamp01(w[0]), w1 = clamp01(w[1]), w2 = clamp01(w[2]);
     double inv = 1.0 / (w0 + w1 + w2);
     w0 *= inv;
@@ -243,29 +256,45 @@ double Tetrahedron::distanceToTriangle(const std::vector<Vec3<float>>& pos, int 
     if (dq <= best) best = dq;
 
     if (best <= 1e-7) {
-        std::cout << c[0] << c[1] << c[2] << "\n";
-        std::cout.flush();
-        printf("Triangle distance zero: %f %f %f   %f %f %f\n", w0, w1, w2, w1, w2, 1 - w1 - w2);
-        fflush(stdout);
-        std::cout << q << "\n" << p << "\n";
+        // Corners, weights, the combination and the point; vectors in the default stream
+        // format, as std::cout writes them.
+        std::ostringstream os;
+        os << c[0] << c[1] << c[2] << "\n";
+        std::string text = os.str();
+        appendf(text, "Triangle distance zero: %f %f %f   %f %f %f\n", w0, w1, w2, w1, w2,
+                1 - w1 - w2);
+        os.str("");
+        os << q << "\n" << p << "\n";
+        text += os.str();
+        emit(log, text);
     }
     return best;
 }
 
-double Tetrahedron::distance(const std::vector<Vec3<float>>& pos, const Vec3<float>& p) const {
+double Tetrahedron::distanceToTriangle(const std::vector<Vec3<float>>& pos, int face,
+                                       const Vec3<float>& p) const {
+    return distanceToTriangle(pos, face, p, nullptr);
+}
+
+double Tetrahedron::distance(const std::vector<Vec3<float>>& pos, const Vec3<float>& p,
+                             std::string* log) const {
     double best = 1e10;
     for (int f = 0; f < 4; ++f) {
-        double d = distanceToTriangle(pos, f, p);
+        double d = distanceToTriangle(pos, f, p, log);
         if (d < best) best = d;
     }
 
-    Matrix X = getBaryMatrix(pos);
-    Matrix h(4, 1);
-    h[0] = p.x;
-    h[1] = p.y;
-    h[2] = p.z;
-    h[3] = 1.0;
-    Matrix lambda = Matrix::linLeastSq(X, h);
+    // The barycentric matrix X (4 x 4, row-major: column k = (x, y, z, 1) of vertex k) and
+    // h = (p, 1); the residual X lambda - h is summed as Matrix's product sums it.
+    double X[16], h[4] = {p.x, p.y, p.z, 1.0}, lambda[4];
+    for (int k = 0; k < 4; ++k) {
+        const Vec3<float>& v = pos[verts[k]];
+        X[k] = v.x;
+        X[4 + k] = v.y;
+        X[8 + k] = v.z;
+        X[12 + k] = 1.0;
+    }
+    lumo::leastSquaresSmall(4, 4, X, h, lambda);
     double s = 0.0;
     for (int k = 0; k < 4; ++k) {
         lambda[k] = clamp01(lambda[k]);
@@ -274,11 +303,17 @@ double Tetrahedron::distance(const std::vector<Vec3<float>>& pos, const Vec3<flo
     double div = s > 1e-6 ? s : 1e-6;
     for (int k = 0; k < 4; ++k) lambda[k] /= div;
 
-    Matrix r = X * lambda - h;
-    r[3] = 0.0;
+    double Xl[4];
+    lumo::multiplyOrdered(X, lambda, Xl, 4, 4, 1);
+    double r[3];
+    for (int i = 0; i < 3; ++i) r[i] = Xl[i] - h[i];
     double len = std::sqrt(r[0] * r[0] + r[1] * r[1] + r[2] * r[2]);
     if (len < best) best = len;
     return best;
+}
+
+double Tetrahedron::distance(const std::vector<Vec3<float>>& pos, const Vec3<float>& p) const {
+    return distance(pos, p, nullptr);
 }
 
 bool Tetrahedron::intersectSegment(const std::vector<Vec3<float>>& pos, const Vec3<float>& p0,

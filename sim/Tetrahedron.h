@@ -3,6 +3,7 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "numerics/matrix.h"
@@ -114,9 +115,16 @@ class Tetrahedron {
     // standard output when p is (nearly) on a corner or on the face.
     double distanceToTriangle(const std::vector<lumo::Vec3<float>>& pos, int face,
                               const lumo::Vec3<float>& p) const;
+    double distanceToTriangle(const std::vector<lumo::Vec3<float>>& pos, int face,
+                              const lumo::Vec3<float>& p, std::string* log) const;
     // Distance of p to the element (0 inside): the smallest face distance, or the residual of
     // the clamped barycentric combination when smaller.
     double distance(const std::vector<lumo::Vec3<float>>& pos, const lumo::Vec3<float>& p) const;
+    // The same, with the diagnostic lines of the face distances appended to *log instead of
+    // printed (printed when log is null). Reads pos and this element only and touches no shared
+    // state, so distances of many elements may be computed on several threads at once.
+    double distance(const std::vector<lumo::Vec3<float>>& pos, const lumo::Vec3<float>& p,
+                    std::string* log) const;
 
     // Segment p0 -> p1 against the four faces. t (out) is the smallest segment parameter of a
     // hit, at most 1.0 (1.0 when nothing is hit); hits are accepted for -eps <= s <= 1 + eps
