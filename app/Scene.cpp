@@ -15,7 +15,6 @@
 
 void Scene::initMembers() {
     handle.pos = lumo::Vec3<float>(0.0f, 0.0f, 0.0f);
-    shadowFbo = nullptr;
     view = nullptr;
     init();
 }
@@ -35,7 +34,7 @@ void Scene::init() {
     glEnable(GL_DEPTH_TEST);
 
     puts("Creating fbo.");
-    shadowFbo = new FBO();
+    shadowFbo.reset(new FBO());
     shadowFbo->resize(1024, 1024);
     puts("Created fbo.");
 }
@@ -78,6 +77,8 @@ Scene::Scene(const char* sceneFile) {
     }
     drawTets = d.drawTets;
 }
+
+Scene::~Scene() = default;
 
 void Scene::bindSurface(const char* objFile) {
     // Without tetrahedra the binding drops the surface with a message, so the scene goes on

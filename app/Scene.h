@@ -3,6 +3,7 @@
 // shadow's frame buffer; steps, picks, handles keys and draws.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include <boost/shared_ptr.hpp>
@@ -50,6 +51,7 @@ class Scene {
     // boost::archive::archive_exception. Springs naming no tetrahedron of the mesh are dropped
     // with a message on standard error.
     explicit Scene(const char* sceneFile);
+    ~Scene();  // in Scene.cpp, where FBO is complete
 
     // Resets the flags and the dragged point, sets lighting, colour material and depth test, and
     // creates the 1024 x 1024 shadow frame buffer; prints "Creating fbo." and "Created fbo.".
@@ -110,7 +112,7 @@ class Scene {
     Handle handle;                               // the dragged point
     bool wireframe;                              // polygons as lines; key 'w'
     double fps;                                  // steps per second, refreshed every 30 steps
-    FBO* shadowFbo;                              // owned, never freed
+    std::unique_ptr<FBO> shadowFbo;              // made by the constructor
     std::vector<TetMeshFractureInfo> fractures;  // every record since start, in step order
     std::vector<Spring> springs;                 // permanent springs, in creation order
     InteractiveCameraView* view;                 // the window; set right after construction

@@ -12,8 +12,13 @@
 #include "app/SceneDescription.h"
 
 // No reader may size anything from a count it has not read: allocations above 256 MB fail.
+// The nothrow forms are replaced too, so that every block these deletes free came from malloc
+// (a sanitizer runtime brings its own nothrow new, which the GL driver's JIT calls).
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+    return n <= (std::size_t(1) << 28) ? std::malloc(n ? n : 1) : nullptr;
+}
 void* operator new(std::size_t n) {
-    void* p = n <= (std::size_t(1) << 28) ? std::malloc(n ? n : 1) : nullptr;
+    void* p = operator new(n, std::nothrow);
     if (!p) throw std::bad_alloc();
     return p;
 }
@@ -21,6 +26,9 @@ void operator delete(void* p) noexcept {
     std::free(p);
 }
 void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
     std::free(p);
 }
 

@@ -35,11 +35,11 @@ const char* const kOneTetObj =
 class SceneTest : public GLTest {
   protected:
     // The two-file form over tetObj (default: the one tetrahedron) and boundObj (may be null).
-    Scene* makeScene(const char* boundObj = nullptr, const char* tetObj = nullptr) {
+    std::unique_ptr<Scene> makeScene(const char* boundObj = nullptr, const char* tetObj = nullptr) {
         const TempFile oneTet("scene_one_tet.obj", kOneTetObj);
-        Scene* s = nullptr;
+        std::unique_ptr<Scene> s;
         errors = testsupport::capturePrinted([&] {
-                     s = new Scene(tetObj ? tetObj : oneTet.c_str(), boundObj);
+                     s.reset(new Scene(tetObj ? tetObj : oneTet.c_str(), boundObj));
                  }).err;
         s->view = &view;
         return s;
@@ -73,7 +73,7 @@ TEST_F(SceneTest, SceneFileFormTakesFileValuesAndDropsBadSprings) {
 // A damaged tetrahedra file leaves no body and the surface is dropped; the scene still runs.
 TEST_F(SceneTest, DamagedObjFilesLeaveAnEmptySceneThatStepsAndDraws) {
     const TempFile surface("scene_surface.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
-    Scene* s = makeScene(surface.c_str(), "tests/data/bad/tets_v_short.obj");
+    const std::unique_ptr<Scene> s = makeScene(surface.c_str(), "tests/data/bad/tets_v_short.obj");
     EXPECT_NE(errors.find("tets_v_short.obj:4: malformed v line"), std::string::npos) << errors;
     EXPECT_NE(errors.find("cannot be bound and is dropped"), std::string::npos) << errors;
     EXPECT_TRUE(s->tetMesh->tets.empty() && s->boundMesh.vert.empty());
@@ -87,7 +87,7 @@ TEST_F(SceneTest, DamagedObjFilesLeaveAnEmptySceneThatStepsAndDraws) {
 
 // Damaged spring geometry (data/ under the working directory) is not kept: plain lines drawn.
 TEST_F(SceneTest, DamagedSpringGeometryIsNotKept) {
-    Scene* s = makeScene();
+    const std::unique_ptr<Scene> s = makeScene();
     const std::string dir = testing::TempDir() + std::to_string(getpid()) + "_springs";
     ASSERT_EQ(mkdir(dir.c_str(), 0700) | mkdir((dir + "/data").c_str(), 0700), 0);
     const std::string bad = GLTestWindow::repoPath("tests/data/bad/obj_vn_short.obj");
@@ -109,7 +109,7 @@ TEST_F(SceneTest, DamagedSpringGeometryIsNotKept) {
 
 TEST_F(SceneTest, KeysStepResetSetThresholdsAndTurnTheCamera) {
     const TempFile surface("scene_surface.obj", "v 0.1 0.1 0.1\nv 0.2 0.1 0.1\nv 0.1 0.2 0.1\n");
-    Scene* s = makeScene(surface.c_str());
+    const std::unique_ptr<Scene> s = makeScene(surface.c_str());
     const std::vector<lumo::Vec3<float>> surfaceRest = s->boundMesh.vert;
     testsupport::captureStdout([&] {
         s->handleKeyboard(' ', 0, 0);
@@ -137,7 +137,7 @@ TEST_F(SceneTest, KeysStepResetSetThresholdsAndTurnTheCamera) {
 }
 
 TEST_F(SceneTest, PickDragAndDropAndMakeASpring) {
-    Scene* s = makeScene();
+    const std::unique_ptr<Scene> s = makeScene();
     // Default camera (from (0, 0, 10) down -z, 45 degrees): (0.2, 0.3, 0.2) is at pixel (332, 222).
     const int x = 332, y = 222;
     testsupport::captureStdout([&] { s->selectHandleForView(&view, 0, 1, x, y); });
@@ -165,7 +165,7 @@ TEST_F(SceneTest, PickDragAndDropAndMakeASpring) {
 }
 
 TEST_F(SceneTest, RemovingASpringByPickingIt) {
-    Scene* s = makeScene();
+    const std::unique_ptr<Scene> s = makeScene();
     testsupport::captureStdout([&] {
         s->springs.push_back(Spring(0, lumo::Vec4<float>(1, 0, 0, 0), lumo::Vec3<float>(-3, 0, 0)));
         s->springs.push_back(Spring(0, lumo::Vec4<float>(1, 0, 0, 0), lumo::Vec3<float>(3, 0, 0)));
