@@ -10,8 +10,8 @@
 
 namespace lumo {
 
-int Matrix::gcount = 0;
-int Matrix::acount = 0;
+std::atomic<int> Matrix::gcount(0);
+std::atomic<int> Matrix::acount(0);
 
 // --- size_mismatch ----------------------------------------------------------------------------
 

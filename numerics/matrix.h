@@ -2,6 +2,7 @@
 // decompositions, least squares, Levenberg-Marquardt fitting and rotation conversions.
 #pragma once
 
+#include <atomic>
 #include <exception>
 
 namespace lumo {
@@ -37,9 +38,10 @@ class Matrix {
     double* data;   // m * n elements, row-major
 
     // Live handles (+1 per constructor and assignment, -1 per destroy()) and live storage blocks.
-    // Plain ints: single-threaded inspection aids.
-    static int gcount;
-    static int acount;
+    // Inspection aids, atomic so that matrices may be made and dropped on several threads at
+    // once (each matrix itself belongs to one thread at a time: its reference count is plain).
+    static std::atomic<int> gcount;
+    static std::atomic<int> acount;
 
     // --- construction, sharing, release -------------------------------------------------------
     Matrix();                 // empty 0 x 0, no storage
