@@ -20,6 +20,27 @@ using testsupport::Printed;
 
 namespace {
 
+// getClosestTetrahedron(p, verbose) returns and prints what scanning every element in order
+// does: each element's distance diagnostics, its line "%d %f (%f)" with the best distance before
+// it when verbose, then "bestDist: %f".
+void expectFullScan(const TetMesh& mesh, const V3& p, bool verbose) {
+    double best = 1e10;
+    int index = 0;
+    const std::string expected = captureStdout([&] {
+        for (size_t i = 0; i < mesh.tets.size(); ++i) {
+            double d = mesh.tets[i].distance(mesh.vert, p);
+            if (verbose) printf("%d %f (%f)\n", int(i), d, best);
+            if (d < best) {
+                best = d;
+                index = int(i);
+            }
+        }
+        printf("bestDist: %f\n", best);
+    });
+    EXPECT_EQ(captureStdout([&] { EXPECT_EQ(mesh.getClosestTetrahedron(p, verbose), index); }),
+              expected);
+}
+
 // Loads OBJ text through a temporary file, returning what the loader printed on standard
 // output; *path receives the file name.
 std::string load(TetMesh& mesh, const std::string& text, std::string* path = nullptr) {
@@ -132,21 +153,7 @@ TEST(TetMeshTest, VerboseListingPrintsInElementOrder) {
     for (const V3& p :
          {mesh->vert[100], mesh->getWorldCoordinates(900, Vec4<float>(0.5f, 0.5f, 0, 0)),
           V3(around(rng), around(rng), around(rng))}) {
-        double best = 1e10;
-        int index = 0;
-        const std::string expected = captureStdout([&] {
-            for (size_t i = 0; i < mesh->tets.size(); ++i) {
-                double d = mesh->tets[i].distance(mesh->vert, p);
-                printf("%d %f (%f)\n", int(i), d, best);
-                if (d < best) {
-                    best = d;
-                    index = int(i);
-                }
-            }
-            printf("bestDist: %f\n", best);
-        });
-        EXPECT_EQ(captureStdout([&] { EXPECT_EQ(mesh->getClosestTetrahedron(p, true), index); }),
-                  expected);
+        expectFullScan(*mesh, p, true);
     }
 }
 
@@ -167,19 +174,6 @@ TEST(TetMeshTest, ClosestTetrahedronEqualsTheFullScan) {
                                mesh->getWorldCoordinates(17, Vec4<float>(0.5f, 0.3f, 0.2f, 0))};
     for (int k = 0; k < 8; ++k) queries.push_back(V3(around(rng), around(rng), around(rng)));
     for (const V3& p : queries) {
-        double best = 1e10;
-        int index = 0;
-        const std::string expected = captureStdout([&] {
-            for (size_t i = 0; i < mesh->tets.size(); ++i) {
-                double d = mesh->tets[i].distance(mesh->vert, p);
-                if (d < best) {
-                    best = d;
-                    index = int(i);
-                }
-            }
-            printf("bestDist: %f\n", best);
-        });
-        EXPECT_EQ(captureStdout([&] { EXPECT_EQ(mesh->getClosestTetrahedron(p, false), index); }),
-                  expected);
+        expectFullScan(*mesh, p, false);
     }
 }
