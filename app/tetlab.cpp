@@ -8,6 +8,11 @@
 
 #include "app/Win.h"
 
+// The window, never freed: it lives until the process ends. Held in a global of external
+// linkage (which the compiler cannot drop as never read) so that it stays reachable for
+// LeakSanitizer's exit check whatever freeglut keeps of it.
+Win* tetlabWindow = nullptr;
+
 int main(int argc, char** argv) {
     if (argc <= 1) {
         fputs("Need a mesh, and optionally a mesh to bind with tets.\n", stderr);
@@ -16,7 +21,7 @@ int main(int argc, char** argv) {
     // Whole lines reach a pipe or file as they are printed, also when the window is closed.
     setvbuf(stdout, nullptr, _IOLBF, 0);
     try {
-        new Win(argv[1], argc > 2 ? argv[2] : nullptr);
+        tetlabWindow = new Win(argv[1], argc > 2 ? argv[2] : nullptr);
     } catch (const std::exception& e) {
         fprintf(stderr, "%s: cannot read the scene: %s\n", argv[1], e.what());
         return 1;
