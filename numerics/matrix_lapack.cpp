@@ -186,23 +186,10 @@ Matrix Matrix::Linverse() const {
 Matrix Matrix::linLeastSq(const Matrix& A, const Matrix& B) {
     // Only b, the first column of B, is solved for, and only its first A.m rows are read.
     if (B.m < A.m || B.n < 1) throw size_mismatch(A, B);
-    const int mn = std::min(A.m, A.n);
-    Matrix s(mn, 1);
-    const int lwork = leastSquaresWorkSize(A.m, A.n, 1);
-    Matrix work(lwork, 1);
-    Matrix At = A.transpose();
-    // dgelss writes the A.n-entry solution over b, which for a wide A is longer than b: the
-    // right-hand side holds max(1, rows, columns of A) entries.
-    const int ldb = std::max(lead(A.m), A.n);
-    Matrix b = zeros(ldb, 1);
-    for (int i = 0; i < A.m; ++i) b.data[i] = B(i, 0);
-    Matrix x(A.n, 1);
-    if (anyNonFinite(At.data, size_t(A.m) * size_t(A.n)) || anyNonFinite(b.data, size_t(A.m))) {
-        x.setAll(kNaN);
-        return x;
-    }
-    leastSquaresColumnMajor(A.m, A.n, At.data, b.data, s.data, work.data, lwork);
-    for (int i = 0; i < A.n; ++i) x[i] = b[i];
+    Matrix b(A.m, 1), x(A.n, 1);
+    for (int i = 0; i < A.m; ++i) b[i] = B(i, 0);
+    Matrix scratch(int(leastSquaresScratch(A.m, A.n)), 1);
+    leastSquares(A.m, A.n, A.data, b.data, x.data, scratch.data);
     return x;
 }
 

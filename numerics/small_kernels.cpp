@@ -68,35 +68,58 @@ bool anyNonFinite(const double* data, size_t count) {
     return false;
 }
 
-int leastSquaresWorkSize(int rows, int cols, int nrhs) {
-    const int mn = std::min(rows, cols), mx = std::max(rows, cols);
-    return std::max(1, 2 * (3 * mn + std::max(std::max(2 * mn, mx), nrhs)));
-}
+namespace {
 
-int leastSquaresColumnMajor(int rows, int cols, double* a, double* b, double* s, double* work,
-                            int lwork) {
-    // Leading dimensions of at least 1, or LAPACK rejects an empty system (and the reference
-    // library then stops the process).
-    const int lda = std::max(1, rows), ldb = std::max(lda, cols), nrhs = 1;
-    const double rcond = -1.0;
-    int rank = 0, info = 0;
-    dgelss_(&rows, &cols, &nrhs, a, &lda, b, &ldb, s, &rcond, &rank, work, &lwork, &info);
-    return info;
-}
-
-void leastSquaresSmall(int rows, int cols, const double* A, const double* b, double* x) {
-    assert(rows >= 1 && rows <= 4 && cols >= 1 && cols <= 4);
-    double a[16], rhs[4] = {0.0, 0.0, 0.0, 0.0}, s[4], work[40];
-    for (int i = 0; i < rows; ++i) {
-        for (int j = 0; j < cols; ++j) a[j * rows + i] = A[i * cols + j];
-        rhs[i] = b[i];
+// Leading dimensions and workspace of the dgelss call. Leading dimensions are at least 1, or
+// LAPACK rejects an empty system (and the reference library then stops the process). The
+// right-hand side holds max(1, rows, cols) entries, since dgelss writes the cols-entry solution
+// over it. dgelss chooses its path by the workspace it is given: 2 (3 min + max(2 min, max, 1)).
+struct LeastSquaresLayout {
+    int cols, lda, ldb, mn, lwork;
+    LeastSquaresLayout(int rows, int cols_)
+        : cols(cols_),
+          lda(std::max(1, rows)),
+          ldb(std::max(lda, cols)),
+          mn(std::min(rows, cols)),
+          lwork(std::max(1, 2 * (3 * mn + std::max(2 * mn, std::max(rows, cols))))) {}
+    size_t scratch() const {
+        return size_t(lda) * size_t(cols) + size_t(ldb) + size_t(std::max(1, mn)) + size_t(lwork);
     }
-    if (anyNonFinite(a, size_t(rows) * size_t(cols)) || anyNonFinite(rhs, size_t(rows))) {
+};
+
+}  // namespace
+
+size_t leastSquaresScratch(int rows, int cols) {
+    return LeastSquaresLayout(rows, cols).scratch();
+}
+
+void leastSquares(int rows, int cols, const double* A, const double* b, double* x,
+                  double* scratch) {
+    const LeastSquaresLayout L(rows, cols);
+    // scratch: A column-major (lda x cols), the right-hand side (ldb), the singular values,
+    // then dgelss's workspace.
+    double* a = scratch;
+    double* rhs = a + size_t(L.lda) * size_t(cols);
+    double* s = rhs + L.ldb;
+    double* work = s + std::max(1, L.mn);
+    for (int i = 0; i < rows; ++i)
+        for (int j = 0; j < cols; ++j) a[size_t(j) * size_t(L.lda) + i] = A[size_t(i) * cols + j];
+    for (int i = 0; i < L.ldb; ++i) rhs[i] = i < rows ? b[i] : 0.0;
+    if (anyNonFinite(A, size_t(rows) * size_t(cols)) || anyNonFinite(b, size_t(rows))) {
         for (int j = 0; j < cols; ++j) x[j] = std::numeric_limits<double>::quiet_NaN();
         return;
     }
-    leastSquaresColumnMajor(rows, cols, a, rhs, s, work, leastSquaresWorkSize(rows, cols, 1));
+    const int nrhs = 1;
+    const double rcond = -1.0;
+    int rank = 0, info = 0;
+    dgelss_(&rows, &cols, &nrhs, a, &L.lda, rhs, &L.ldb, s, &rcond, &rank, work, &L.lwork, &info);
     for (int j = 0; j < cols; ++j) x[j] = rhs[j];
+}
+
+void leastSquaresSmall(int rows, int cols, const double* A, const double* b, double* x) {
+    double scratch[64];  // 4 x 4: 16 + 4 + 4 + 40
+    assert(rows >= 1 && rows <= 4 && cols >= 1 && cols <= 4);
+    leastSquares(rows, cols, A, b, x, scratch);
 }
 
 int svdWorkSize(int rows, int cols) {

@@ -31,25 +31,18 @@ int svdWorkSize(int rows, int cols);
 int svdColumnMajor(int rows, int cols, double* a, double* S, double* Ucol, double* VTcol,
                    double* work, int lwork);
 
-// Workspace size (doubles) that lumo hands LAPACK's dgelss for a rows x cols system with nrhs
-// right-hand sides: 2 (3 min + max(2 min, max, nrhs)), at least 1, with min and max of rows and
-// cols. dgelss chooses its path by the workspace it is given, so every caller that must agree
-// bit for bit with Matrix::linLeastSq passes this size.
-int leastSquaresWorkSize(int rows, int cols, int nrhs);
+// Doubles of scratch that leastSquares needs for a rows x cols system.
+size_t leastSquaresScratch(int rows, int cols);
 
 // Minimum-norm least-squares solution of A x = b by LAPACK's dgelss, the rank decided by machine
-// precision (rcond -1). a: the column-major rows x cols A (overwritten). b: max(1, rows, cols)
-// entries, the first rows holding b on entry and the first cols holding x on return. s:
-// min(rows, cols) entries (the singular values); work: lwork doubles. Returns LAPACK's info
-// (positive when the SVD did not converge). The caller checks A and b for infinite and NaN
-// entries first (see anyNonFinite).
-int leastSquaresColumnMajor(int rows, int cols, double* a, double* b, double* s, double* work,
-                            int lwork);
+// precision (rcond -1): A row-major rows x cols, b rows entries, x (out) cols entries; wide
+// systems get the minimum-norm exact solution. scratch holds leastSquaresScratch(rows, cols)
+// doubles. An A or b with an infinite or NaN entry (on which LAPACK's SVD may iterate forever)
+// gives an all-NaN x without calling LAPACK. Allocates nothing and touches no shared state, so
+// it may run on several threads at once.
+void leastSquares(int rows, int cols, const double* A, const double* b, double* x, double* scratch);
 
-// The same solve for systems of at most 4 x 4, with the workspace on the stack and the same
-// bits as Matrix::linLeastSq: A row-major rows x cols, b rows entries, x (out) cols entries. An
-// A or b with an infinite or NaN entry gives an all-NaN x without calling LAPACK. Allocates
-// nothing and touches no shared state, so it may run on several threads at once.
+// The same for systems of at most 4 x 4, with the scratch on the stack.
 void leastSquaresSmall(int rows, int cols, const double* A, const double* b, double* x);
 
 // Rotation part R = U V^T of the 3 x 3 row-major F from its SVD F = U diag(S) V^T, with the

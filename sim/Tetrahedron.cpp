@@ -271,11 +271,6 @@ double Tetrahedron::distanceToTriangle(const std::vector<Vec3<float>>& pos, int 
     return best;
 }
 
-double Tetrahedron::distanceToTriangle(const std::vector<Vec3<float>>& pos, int face,
-                                       const Vec3<float>& p) const {
-    return distanceToTriangle(pos, face, p, nullptr);
-}
-
 double Tetrahedron::distance(const std::vector<Vec3<float>>& pos, const Vec3<float>& p,
                              std::string* log) const {
     double best = 1e10;
@@ -310,10 +305,6 @@ double Tetrahedron::distance(const std::vector<Vec3<float>>& pos, const Vec3<flo
     double len = std::sqrt(r[0] * r[0] + r[1] * r[1] + r[2] * r[2]);
     if (len < best) best = len;
     return best;
-}
-
-double Tetrahedron::distance(const std::vector<Vec3<float>>& pos, const Vec3<float>& p) const {
-    return distance(pos, p, nullptr);
 }
 
 bool Tetrahedron::intersectSegment(const std::vector<Vec3<float>>& pos, const Vec3<float>& p0,

@@ -112,19 +112,17 @@ class Tetrahedron {
 
     // Distance of p to face `face` (0..3): the smaller of the nearest corner distance and the
     // distance to the clamped least-squares combination of the corners. Prints diagnostics on
-    // standard output when p is (nearly) on a corner or on the face.
+    // standard output when p is (nearly) on a corner or on the face, or appends them to *log
+    // when log is given.
     double distanceToTriangle(const std::vector<lumo::Vec3<float>>& pos, int face,
-                              const lumo::Vec3<float>& p) const;
-    double distanceToTriangle(const std::vector<lumo::Vec3<float>>& pos, int face,
-                              const lumo::Vec3<float>& p, std::string* log) const;
+                              const lumo::Vec3<float>& p, std::string* log = nullptr) const;
     // Distance of p to the element (0 inside): the smallest face distance, or the residual of
-    // the clamped barycentric combination when smaller.
-    double distance(const std::vector<lumo::Vec3<float>>& pos, const lumo::Vec3<float>& p) const;
-    // The same, with the diagnostic lines of the face distances appended to *log instead of
-    // printed (printed when log is null). Reads pos and this element only and touches no shared
-    // state, so distances of many elements may be computed on several threads at once.
+    // the clamped barycentric combination when smaller. The face distances' diagnostics go to
+    // *log when it is given, else to standard output. Reads pos and this element only and
+    // touches no shared state, so with a log per element the distances of many elements may be
+    // computed on several threads at once.
     double distance(const std::vector<lumo::Vec3<float>>& pos, const lumo::Vec3<float>& p,
-                    std::string* log) const;
+                    std::string* log = nullptr) const;
 
     // Segment p0 -> p1 against the four faces. t (out) is the smallest segment parameter of a
     // hit, at most 1.0 (1.0 when nothing is hit); hits are accepted for -eps <= s <= 1 + eps
