@@ -228,8 +228,11 @@ void prefetchForAssembly(const TetMesh::StepWork& w, const std::vector<Tetrahedr
 // picks one by the CPU; flatten inlines the element kernels so they get the wider vectors too.
 // AVX2 without FMA rounds every product and sum as SSE2 does, so both give the same bits.
 // GCC only: clang 14 refuses flatten beside target_clones and does not emit the dispatcher
-// for callers in other files, so a clang build has the one x86-64 loop (the same bits).
-#if defined(__x86_64__) && !defined(__clang__)
+// for callers in other files, so a clang build has the one x86-64 loop (the same bits). Not
+// under GCC's ThreadSanitizer either: it instruments the resolver that picks the clone, and the
+// loader runs that resolver before the sanitizer's runtime is set up, so the program would
+// crash before main.
+#if defined(__x86_64__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 #define TETLAB_AVX2_CLONES __attribute__((target_clones("avx2", "default"), flatten))
 #else
 #define TETLAB_AVX2_CLONES
