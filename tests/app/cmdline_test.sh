@@ -1,3 +1,4 @@
+# Time limit: 30 s (a normal run takes about 2 s).
 # Runs that end by themselves, before the first frame. Without a file name tetlab prints its usage
 # line on standard error, opens no window and exits with status 0. A scene file that cannot be
 # opened or read gives the archive library's message and the file name on standard error and a

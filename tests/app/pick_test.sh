@@ -1,3 +1,4 @@
+# Time limit: 60 s (a normal run takes about 10 s).
 # The mouse: a left press on the body picks a point ("intersects tet", "bary" lines), a left drag
 # while running pulls the body after the pointer, and 'c' turns the dragged point into a
 # permanent spring that keeps holding the body after the button is released.

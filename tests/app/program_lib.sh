@@ -1,29 +1,24 @@
 # Helpers for tests/app/*_test.sh (run from the repository root, the tetlab binary as $1 and
 # tests/support/close_window as $2): start tetlab on the current display, send real keys and
 # mouse events (window pixels from the top left), take screenshots and measure regions of them,
-# and end it by closing its window. The scenes are the tests' own copies.
+# and end it by closing its window. The scenes are the tests' own copies. Every step that talks
+# to the window first checks that tetlab still runs: once it has died, the test fails at once
+# with how it ended and the end of its output (a sanitizer's report included).
 set -u
 TETLAB=${1:?usage: $0 path/to/tetlab path/to/close_window}
 CLOSE_WINDOW=${2:-}
 WORK=$(mktemp -d)
-PID=""
-WIN=""
 if [ -x /usr/bin/convert ]; then CONVERT=/usr/bin/convert; else CONVERT=convert; fi
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/tetlab_window.sh"
 trap 'stop_tetlab; rm -rf "$WORK"' EXIT
 
 fail() {
     echo "FAIL: $*"
-    tail -n 15 "$WORK/out.txt" "$WORK/err.txt" 2>/dev/null | cut -c1-200
+    output_end "$WORK/out.txt" "$WORK/err.txt"
     exit 1
 }
-
-# Top-level windows of the display.
-children() { xwininfo -root -children | grep -o '^ *0x[0-9a-fA-F]*' | tr -d ' '; }
-
-# A sanitizer's report in FILE (the sanitizer build's programs write them on standard error).
-sanitizer_report() {
-    grep -Eq 'ERROR: [A-Za-z]+Sanitizer|SUMMARY: [A-Za-z]+Sanitizer|runtime error: ' "$1"
-}
+# alive: fails the test when tetlab has ended.
+alive() { tetlab_running || fail "tetlab $ENDED"; }
 
 # What tetlab runs with in LD_PRELOAD: TETLAB_GL_PRELOAD, which the sanitizer build's tests set
 # (tests/CMakeLists.txt), goes to tetlab alone, not to the tools the tests run.
@@ -33,52 +28,50 @@ PRELOAD=${TETLAB_GL_PRELOAD:-${LD_PRELOAD:-}}
 # PID and WIN (its new top-level window) and waits until the scene is loaded (the output has
 # stopped growing for a second) and drawn.
 start_tetlab() {
-    local before w last=-1
+    local before last=-1
     before=$(children)
     LD_PRELOAD=$PRELOAD "$TETLAB" "$@" </dev/null >"$WORK/out.txt" 2>"$WORK/err.txt" &
     PID=$!
-    WIN=""
-    for _ in $(seq 1 300); do
-        for w in $(children); do echo "$before" | grep -qx "$w" || WIN=$w; done
-        [ -n "$WIN" ] && break
-        kill -0 "$PID" 2>/dev/null || fail "tetlab ended before opening its window"
-        sleep 0.1
-    done
-    [ -n "$WIN" ] || fail "tetlab opened no window"
+    if ! await_window "$before"; then
+        alive
+        fail "tetlab opened no window"
+    fi
     for _ in $(seq 1 120); do
         [ "$(stat -c %s "$WORK/out.txt")" = "$last" ] && break
         last=$(stat -c %s "$WORK/out.txt")
-        sleep 1
+        keep_running 1 || alive
     done
     sleep 0.5
+    alive
 }
 # close_tetlab: closes tetlab's window as a window manager would and waits up to a minute for
 # it to end; fails unless it ended by itself with status 0 and no sanitizer report. (A process
 # killed with a signal, as stop_tetlab does after a failure, skips the leak check at exit.)
 close_tetlab() {
-    local status
     [ -n "$CLOSE_WINDOW" ] || fail "no close_window program given"
-    "$CLOSE_WINDOW" "$WIN" || fail "could not close the window"
-    for _ in $(seq 1 600); do
-        kill -0 "$PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$PID" 2>/dev/null && fail "tetlab still running a minute after its window was closed"
-    wait "$PID"
-    status=$?
-    PID=""
+    alive
+    bounded "$CLOSE_WINDOW" "$WIN" || fail "could not close the window"
+    keep_running 60 && fail "tetlab still running a minute after its window was closed"
     if sanitizer_report "$WORK/err.txt"; then
         echo "FAIL: sanitizer report:"
-        sed -n '/Sanitizer\|runtime error: /,$p' "$WORK/err.txt" | head -n 80 | cut -c1-300
+        output_end "$WORK/err.txt"
         exit 1
     fi
-    [ "$status" = 0 ] || fail "tetlab ended with status $status after its window was closed"
+    [ "$ENDED" = "exited with status 0" ] || fail "tetlab $ENDED after its window was closed"
 }
 stop_tetlab() { [ -n "$PID" ] && kill "$PID" 2>/dev/null && wait "$PID" 2>/dev/null; PID=""; }
-key() { xdotool windowfocus "$WIN" 2>/dev/null; xdotool key --delay 50 "$@" 2>/dev/null; sleep 0.3; }
-move() { xdotool mousemove --window "$WIN" "$1" "$2" 2>/dev/null; sleep 0.2; }
-button() { xdotool "mouse$1" "$2" 2>/dev/null; sleep 0.3; }  # button down|up N
-shot() { import -window "$WIN" "$1" 2>/dev/null || fail "screenshot failed"; }
+# Input and screenshots, each call bounded. xdotool's failures to focus (there is no window
+# manager) are expected and not checked; a call that died with tetlab is caught by the next
+# step's check.
+key() {
+    alive
+    bounded xdotool windowfocus "$WIN" 2>/dev/null
+    bounded xdotool key --delay 50 "$@" 2>/dev/null
+    sleep 0.3
+}
+move() { alive; bounded xdotool mousemove --window "$WIN" "$1" "$2" 2>/dev/null; sleep 0.2; }
+button() { alive; bounded xdotool "mouse$1" "$2" 2>/dev/null; sleep 0.3; }  # button down|up N
+shot() { alive; bounded import -window "$WIN" "$1" 2>/dev/null || { alive; fail "screenshot failed"; }; }
 
 # Of a region W H X Y of a screenshot: fraction_lit FILE W H X Y [LEVEL] is the fraction (0..1)
 # of pixels brighter than LEVEL percent (default 10); mean_rgb FILE W H X Y the mean red, green
@@ -101,6 +94,7 @@ is_greater() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
 wait_for_output() {
     for _ in $(seq 1 $(($2 * 10))); do
         grep -Eq "$1" "$WORK/out.txt" && return 0
+        alive
         sleep 0.1
     done
     return 1

@@ -1,3 +1,4 @@
+# Time limit: 120 s (a normal run takes about 18 s).
 # 's' runs: the beam breaks, the HUD shows a step rate, /tmp/fractures.txt holds every record so
 # far as one text archive. 'p' reads its copy /tmp/fractures_read.txt once ("read %d fractures.")
 # and each press replays the next record and cuts the surface. Without that file the archive

@@ -1,3 +1,4 @@
+# Time limit: 60 s (a normal run takes about 6 s).
 # Both start-up forms print their loading lines, and the first picture shows the body in the
 # middle, an empty sky, the grey ground with the shadow image on it, and the HUD text (checked
 # region by region: the window capture may lose a pixel row and column at the window's border).
