@@ -33,6 +33,10 @@ tetlab_running() {
     return 1
 }
 
+# alive: returns while tetlab runs; once it has ended, calls tetlab_died, which the sourcing
+# script defines to report ENDED and the end of tetlab's output and exit non-zero.
+alive() { tetlab_running || tetlab_died; }
+
 # await_window BEFORE: waits up to 30 s for a top-level window not in the list BEFORE and sets
 # WIN to it; false when tetlab ended first or opened none.
 await_window() {

@@ -17,8 +17,8 @@ fail() {
     output_end "$WORK/out.txt" "$WORK/err.txt"
     exit 1
 }
-# alive: fails the test when tetlab has ended.
-alive() { tetlab_running || fail "tetlab $ENDED"; }
+# Called by alive (scripts/tetlab_window.sh) once tetlab has ended.
+tetlab_died() { fail "tetlab $ENDED"; }
 
 # What tetlab runs with in LD_PRELOAD: TETLAB_GL_PRELOAD, which the sanitizer build's tests set
 # (tests/CMakeLists.txt), goes to tetlab alone, not to the tools the tests run.
@@ -39,7 +39,7 @@ start_tetlab() {
     for _ in $(seq 1 120); do
         [ "$(stat -c %s "$WORK/out.txt")" = "$last" ] && break
         last=$(stat -c %s "$WORK/out.txt")
-        keep_running 1 || alive
+        keep_running 1 || tetlab_died
     done
     sleep 0.5
     alive
